@@ -1,0 +1,56 @@
+#ifndef NQ_IMAGE_NQLOGGER_H
+#define NQ_IMAGE_NQLOGGER_H
+
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+enum NQLogType { NQ_LOG_STDERR = 1, NQ_LOG_STDOUT = 2, NQ_LOG_FILE = 3 };
+
+enum NQSeverity { NQ_DEBUG = 1, NQ_INFO = 2, NQ_ERROR = 3, NQ_SILENT = 4 };
+
+// Process-wide logger. Messages below the severity threshold are dropped;
+// NQ_SILENT messages are never written. Reach it through nqGetInstance().
+class NQLogger {
+public:
+    static NQLogger* nqGetInstance();
+
+    virtual ~NQLogger();
+    NQLogger(const NQLogger&) = delete;
+    NQLogger& operator=(const NQLogger&) = delete;
+
+    // Type 3 needs a file name (else code 2); the file is opened for appending.
+    // Leaving type 3 closes the log file.
+    void nqSetLogType(NQLogType type, const char* fileName = nullptr);
+    void nqSetLogSeverity(NQSeverity severity) { threshold_ = severity; }
+    NQSeverity nqGetLogSeverity() const { return threshold_; }
+    NQLogType nqGetLogType() const { return type_; }
+    bool isOkToLog(NQSeverity severity) const;
+
+    // printf-style message; no line end is added.
+    void nqLog(NQSeverity severity, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
+
+    // One value per call, each ending its own line.
+    void nqLog(double value, NQSeverity severity);
+    void nqLog(short value, NQSeverity severity);
+    void nqLog(long value, NQSeverity severity);
+    void nqLog(float value, NQSeverity severity);
+    void nqLog(int value, NQSeverity severity);
+    void nqLog(char value, NQSeverity severity);
+    void nqLog(const char* value, NQSeverity severity);
+    void nqLog(const std::string& value, NQSeverity severity);
+
+private:
+    NQLogger();
+    template <typename T>
+    void logValue(const T& value, const char* fileFormat, NQSeverity severity);
+    void reportInvalidType() const;
+
+    NQSeverity threshold_ = NQ_ERROR;
+    std::ostream* out_;
+    std::FILE* logFile_ = nullptr;
+    NQLogType type_ = NQ_LOG_STDOUT;
+};
+
+#endif

@@ -1,0 +1,19 @@
+#ifndef NQ_IMAGE_NQUTILS_H
+#define NQ_IMAGE_NQUTILS_H
+
+// Small stateless numeric and file-name helpers.
+class NQUtils {
+public:
+    // Rounds the magnitude half up to `digits` decimals and restores the sign.
+    static double roundDouble(double value, int digits);
+    // floor(x + 0.5): halves go up (-2.5 gives -2).
+    static int roundInt(double value);
+    static void reverseInt(int& value);
+    static void reverseShort(short& value);
+    // Both return a calloc'ed copy that the caller releases with free, or null
+    // when memory runs out. The cut is made at the last '.' at position 1 or more.
+    static char* getRootName(const char* name);
+    static char* getSuffix(const char* name);
+};
+
+#endif
