@@ -1,0 +1,19 @@
+// The wexa command: evaluates page-segmentation results against ground truth
+// and writes the report. Every way the run ends on its own gives status 0.
+#include <exception>
+#include <iostream>
+
+#include "eval/NQWexa.h"
+
+int main(int argc, char** argv) {
+    try {
+        NQWexa wexa(argc, argv);
+        wexa.doEval();
+    } catch (const NQWexaExit& request) {
+        return request.status();
+    } catch (const std::exception& e) {
+        std::cerr << "wexa: " << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,98 @@
+#ifndef NQ_EVAL_NQMZONE_H
+#define NQ_EVAL_NQMZONE_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "docmodel/NQPolygon.h"
+#include "docmodel/NQShape.h"
+#include "image/NQImage.h"
+
+class NQZone;
+
+// A region: one or more zones of one page treated as one. The region refers
+// to its member zones without owning them; they and their page must outlive
+// it. Its mask keeps the page pixels inside the members' outlines and is white
+// elsewhere; pixel counts, overlaps and scores are taken from it.
+class NQMZone {
+public:
+    NQMZone();
+    NQMZone(int id, const std::string& lineIdText, const std::string& type, NQZone* zone,
+            bool useRle);
+
+    // Appends a member and widens the rectangle to cover its outline; drops the mask.
+    void addZone(NQZone* zone);
+    // Appends every member of `other`, in order.
+    void addZone(const NQMZone* other);
+
+    int getID() const { return id_; }
+    const std::string& getLineID() const { return lineID_; }
+    const std::string& getType() const { return type_; }
+    NQRectShape getRect() const { return rect_; }
+    std::size_t getZoneCnt() const { return zones_.size(); }
+    NQZone* getZone(std::size_t i) const { return zones_.at(i); }
+    const std::vector<NQZone*>& getZoneList() const { return zones_; }
+    // The members' zone ids joined with ", ".
+    std::string getZoneListStr() const;
+
+    // Outline of a zone: its "polygon" attribute, else its rectangle turned by
+    // "orientation" (radians) or "orientationD" (degrees), else its rectangle.
+    static NQPolygon calPolygon(const NQZone* zone);
+    static NQRectShape calRect(const NQZone* zone);
+
+    // The mask as an image of the rectangle's size and the page's bit depth.
+    NQImage getZoneImage();
+    // Mask pixels that are not white.
+    std::int64_t cntONPixel();
+    // Pixels inside both rectangles where this mask is not white and the other
+    // mask holds the same value.
+    std::int64_t cntOverlapPixel(NQMZone& other);
+    // Harmonic mean of the two coverage percentages; NaN when nothing overlaps.
+    double getMatchScore(NQMZone& other);
+    // Share (percent) of the other region's non-white pixels that lie in this one.
+    double getCoverScore(NQMZone& other);
+    // Whether the half-open extents of both rectangles intersect.
+    bool isOverlap(const NQRectShape& rect) const;
+
+    // "(row,start,end);" for each run of black (0) mask pixels that ends inside
+    // its row, row by row, relative to the rectangle's origin.
+    std::string getRunLengthCode();
+    // Parses such a text into runs; an incomplete last triple is ignored.
+    static void getRLEList(const std::string& text, std::vector<int>& rows,
+                           std::vector<int>& starts, std::vector<int>& lengths);
+
+private:
+    // A stretch [begin, end) of page columns of one mask row: either page
+    // pixels or pixels forced black by a run-length mask.
+    struct Segment {
+        int begin;
+        int end;
+        bool black;
+    };
+
+    // The cached mask in page coordinates, limited to the page image (outside
+    // it there are no page pixels, so the mask is white there).
+    struct Mask {
+        const NQImage* page = nullptr;
+        int top = 0;                       // first page row of the mask
+        int rows = 0;                      // number of rows held
+        std::vector<std::uint32_t> first;  // first segment of each row; rows + 1 entries
+        std::vector<Segment> segments;
+        std::int64_t onPixels = -1;  // cntONPixel, once counted
+    };
+
+    void buildMask();
+    const Mask& mask();
+
+    bool imageCached = false;
+    bool useRle = false;
+    int id_ = 0;
+    std::string lineID_;
+    std::string type_;
+    NQRectShape rect_;
+    std::vector<NQZone*> zones_;
+    Mask mask_;
+};
+
+#endif
