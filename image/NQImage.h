@@ -45,6 +45,7 @@ public:
     // Adopts `data`, which must come from new[] and hold height x row size bytes.
     NQImage(unsigned char* data, const NQImageHead& head);
     NQImage(std::unique_ptr<unsigned char[]> data, const NQImageHead& head);
+    // Load through the image factory; defined with the loading members in imageio.
     NQImage(const char* fileName, NQBaseImage* codec = nullptr);
     NQImage(const void* buffer, int size, NQBaseImage* codec = nullptr);
     NQImage(const NQImage& other);
