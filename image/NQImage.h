@@ -29,7 +29,7 @@ struct NQImageStats {
 // Copies are deep.
 class NQImage {
 public:
-    enum NQColorChannels { NQ_RED = 0, NQ_GREEN = 1, NQ_BLUE = 2 };
+    enum NQColorChannels : int { NQ_RED = 0, NQ_GREEN = 1, NQ_BLUE = 2 };
 
     // Largest pixel block the library allocates; sizes read from files are
     // checked against it before anything is allocated.
