@@ -355,6 +355,12 @@ void checkSaveable(const NQImage& image, int compression) {
         fail(NQ_UNSUPPORTED, "<NQTIFFImage::nqSaveImage()> Only 1, 8 and 24 bit images can be saved",
              __LINE__);
     }
+    // libtiff accepts any compression number but, for one it has no encoder
+    // for, writes no data while reporting the strip as written.
+    if (!TIFFIsCODECConfigured(static_cast<std::uint16_t>(compression)))
+        fail(NQ_INVALID_CONTENT,
+             "<NQTIFFImage::nqSaveImage()> Requested compression type not supported by libtiff",
+             __LINE__);
 }
 
 void finishWriting(TIFF* tif) {

@@ -59,15 +59,18 @@ public:
     }
 
     // Strip data start at offset 8, right after the header; the directory
-    // and the values that do not fit an entry follow.
-    std::string build(const std::vector<std::string>& strips) const {
+    // and the values that do not fit an entry follow. `claimedCounts`, when
+    // given, replaces the true strip byte counts.
+    std::string build(const std::vector<std::string>& strips,
+                      const std::vector<std::uint32_t>& claimedCounts = {}) const {
         std::map<std::uint16_t, Field> fields = fields_;
         std::string data;
         std::string offsets, counts;
-        for (const std::string& strip : strips) {
+        for (std::size_t i = 0; i < strips.size(); ++i) {
             put32(offsets, static_cast<std::uint32_t>(8 + data.size()));
-            put32(counts, static_cast<std::uint32_t>(strip.size()));
-            data += strip;
+            put32(counts, i < claimedCounts.size() ? claimedCounts[i]
+                                                   : static_cast<std::uint32_t>(strips[i].size()));
+            data += strips[i];
         }
         if (!strips.empty()) {
             const auto n = static_cast<std::uint32_t>(strips.size());
