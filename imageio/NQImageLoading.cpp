@@ -1,5 +1,6 @@
-// The loading and saving members of NQImage. They live with the image I/O
-// subsystem because they forward to the image factory.
+// The loading constructors and the loading and saving members of NQImage.
+// They live with the image I/O subsystem because they forward to the image
+// factory.
 #include "image/NQException.h"
 #include "image/NQImage.h"
 #include "imageio/NQImageFactory.h"
@@ -9,6 +10,12 @@ constexpr const char* kModule = "NQImage";
 
 NQImageFactory* factory() { return NQImageFactory::nqGetInstance(); }
 }  // namespace
+
+NQImage::NQImage(const char* fileName, NQBaseImage* codec) { nqLoadImage(fileName, codec); }
+
+NQImage::NQImage(const void* buffer, int size, NQBaseImage* codec) {
+    nqLoadImage(buffer, size, codec);
+}
 
 void NQImage::nqLoadImage(const char* fileName, NQBaseImage* codec) {
     *this = factory()->nqLoadImage(fileName, codec);
