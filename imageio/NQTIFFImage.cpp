@@ -82,10 +82,12 @@ void installHandlers() {
     TIFFSetWarningHandler(&NQTIFFImage::nqTIFFWarning);
 }
 
+// The allocation cap applies to reading only: it guards against sizes taken
+// from a file, while a writer's buffers follow the image being saved.
 TiffHandle openNamed(const char* fileName, const char* mode) {
     if (fileName == nullptr) return TiffHandle();
     installHandlers();
-    auto options = openOptions();
+    auto options = mode[0] == 'r' ? openOptions() : nullptr;
     return TiffHandle(TIFFOpenExt(fileName, mode, options.get()));
 }
 
@@ -159,7 +161,7 @@ private:
 TiffHandle openMemory(const MemoryFile& file, bool reading) {
     if (file.fd() < 0) return TiffHandle();
     installHandlers();
-    auto options = openOptions();
+    auto options = reading ? openOptions() : nullptr;
     thandle_t handle = reinterpret_cast<thandle_t>(static_cast<std::intptr_t>(file.fd()));
     return TiffHandle(TIFFClientOpenExt(
         "", reading ? "r" : "w", handle, memRead, memWrite,

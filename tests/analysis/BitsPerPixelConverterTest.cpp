@@ -60,10 +60,6 @@ TEST(BitsPerPixelConverter, BinaryExpandsToGreyAndColour) {
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqBinary2Gray(grey); }, NQ_INVALID_INPUT,
                                  "<NQBitsPerPixelConverter::nqBinary2Gray> Binary image expected in "
                                  "NQImage::nqBinary2Gray!"));
-    EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqBinary2Color(grey, 0, 0, 0); },
-                                 NQ_INVALID_INPUT,
-                                 "<NQBitsPerPixelConverter::nqBinary2Color()> Binary image expected "
-                                 "in NQImage::nqBinary2Color!"));
 }
 
 TEST(BitsPerPixelConverter, GreyToColourRepeatsTheValue) {
@@ -89,8 +85,7 @@ TEST(BitsPerPixelConverter, ColourToGreyByAverageAndByWeights) {
     EXPECT_EQ(average.nqGetImageData()[0], 1);
     EXPECT_EQ(average.nqGetImageData()[1], 125);
 
-    const NQImage redOnly = Converter::nqDownscaleColor2Gray_weighted(image, 1, 0, 0);
-    EXPECT_EQ(redOnly.nqGetImageData()[1], 90);
+    EXPECT_EQ(Converter::nqDownscaleColor2Gray_weighted(image, 1, 0, 0).nqGetImageData()[1], 90);
     const NQImage weighted = Converter::nqDownscaleColor2Gray_weighted(image, 1, 2, 1);
     EXPECT_EQ(weighted.nqGetImageData()[1], (90 + 60 + 255) / 4);
 
@@ -100,9 +95,6 @@ TEST(BitsPerPixelConverter, ColourToGreyByAverageAndByWeights) {
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqDownscaleColor2Gray_weighted(image, 0, 0, 0); },
                                  NQ_INVALID_ARGUMENT,
                                  "must be above zero in nqDownscaleColor2Gray_weighted."));
-    EXPECT_TRUE(nqtest::throwsNQ(
-        [&] { Converter::nqDownscaleColor2Gray_weighted(average, 1, 1, 1); }, NQ_INVALID_INPUT,
-        "24-bit color image required in nqDownscaleColor2Gray_weighted."));
     // A grey image would be read three bytes per pixel past its end.
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqDownscaleColor2Gray_global(average); },
                                  NQ_INVALID_INPUT,
@@ -177,7 +169,6 @@ TEST(BitsPerPixelConverter, ConvertImageOnlyScalesUp) {
     const NQImage asColour = Converter::nqConvertImage(binary, NQ_TO_COLOR);
     const unsigned char* p = asColour.nqGetImageData();
     EXPECT_EQ(std::string(p, p + 9), std::string("\xff\xff\xff\0\0\0\xff\xff\xff", 9));
-    EXPECT_EQ(Converter::nqConvertImage(binary, NQ_TO_GRAY).nqGetBitsPerPixel(), 8);
     EXPECT_EQ(Converter::nqConvertImage(binary, NQ_TO_BINARY).nqGetPixelValue(1, 0), 0);
 
     const NQImage grey = make(8, 2, 2);
@@ -187,8 +178,6 @@ TEST(BitsPerPixelConverter, ConvertImageOnlyScalesUp) {
     const NQImage rgb = make(24, 2, 2);
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(rgb, NQ_TO_GRAY); },
                                  NQ_UNSUPPORTED, "from Color to Grayscale before performing this function"));
-    EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(rgb, NQ_TO_BINARY); },
-                                 NQ_UNSUPPORTED, "from Color to Binary before performing this function"));
     EXPECT_TRUE(nqtest::throwsNQ(
         [&] { Converter::nqConvertImage(rgb, static_cast<NQImageConversions>(4)); },
         NQ_UNSUPPORTED, "Only Supports 1, 8 and 24 bit images!"));

@@ -2,8 +2,8 @@
 #define NQ_TESTS_IMAGEIO_TIFFBUILDER_H
 
 // Builds little-endian single-page TIFF files byte by byte, so that tests can
-// make files that libtiff's writer would refuse to make: missing or odd
-// fields, lying sizes, strips that do not decode.
+// make files that libtiff's own writer would not: missing or odd fields, lying
+// sizes, strips that do not decode.
 
 #include <cstdint>
 #include <map>
@@ -14,96 +14,78 @@ namespace nqtest {
 
 class TiffBuilder {
 public:
-    enum Type : std::uint16_t { kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
-
-    TiffBuilder& shortField(std::uint16_t tag, std::vector<std::uint16_t> values) {
+    TiffBuilder& shortField(std::uint16_t tag, const std::vector<std::uint16_t>& values) {
         std::string bytes;
-        for (std::uint16_t v : values) put16(bytes, v);
-        return field(tag, kShort, static_cast<std::uint32_t>(values.size()), bytes);
+        for (std::uint16_t v : values) put(bytes, v, 2);
+        return field(tag, 3, values.size(), bytes);
     }
     TiffBuilder& shortField(std::uint16_t tag, std::uint16_t value) {
         return shortField(tag, std::vector<std::uint16_t>{value});
     }
     TiffBuilder& longField(std::uint16_t tag, std::uint32_t value) {
         std::string bytes;
-        put32(bytes, value);
-        return field(tag, kLong, 1, bytes);
+        put(bytes, value, 4);
+        return field(tag, 4, 1, bytes);
     }
-    TiffBuilder& rationalField(std::uint16_t tag, std::uint32_t numerator,
-                               std::uint32_t denominator) {
+    TiffBuilder& rationalField(std::uint16_t tag, std::uint32_t numerator, std::uint32_t denominator) {
         std::string bytes;
-        put32(bytes, numerator);
-        put32(bytes, denominator);
-        return field(tag, kRational, 1, bytes);
-    }
-    TiffBuilder& asciiField(std::uint16_t tag, const std::string& text) {
-        std::string bytes = text;
-        bytes.push_back('\0');
-        return field(tag, kAscii, static_cast<std::uint32_t>(bytes.size()), bytes);
+        put(bytes, numerator, 4);
+        put(bytes, denominator, 4);
+        return field(tag, 5, 1, bytes);
     }
     TiffBuilder& removeField(std::uint16_t tag) {
         fields_.erase(tag);
         return *this;
     }
 
-    // A bare image: width, height, bits, samples, photometric, compression 1,
-    // one strip per entry of `strips` (offsets and counts filled in by build).
+    // Width, height, bits per sample, samples, photometric, no compression,
+    // one strip for the whole image, contiguous samples.
     static TiffBuilder basic(std::uint32_t width, std::uint32_t height, std::uint16_t bits,
                              std::uint16_t samples, std::uint16_t photometric) {
         TiffBuilder b;
         b.longField(256, width).longField(257, height);
-        std::vector<std::uint16_t> perSample(samples, bits);
-        b.shortField(258, perSample).shortField(259, 1).shortField(262, photometric);
-        b.shortField(277, samples).longField(278, height).shortField(284, 1);
+        b.shortField(258, std::vector<std::uint16_t>(samples, bits));
+        b.shortField(259, 1).shortField(262, photometric).shortField(277, samples);
+        b.longField(278, height).shortField(284, 1);
         return b;
     }
 
-    // Strip data start at offset 8, right after the header; the directory
-    // and the values that do not fit an entry follow. `claimedCounts`, when
-    // given, replaces the true strip byte counts.
+    // Strip data start at offset 8, right after the header; the directory and
+    // the values too long for an entry follow. `claimedCounts`, when given,
+    // replace the true strip byte counts.
     std::string build(const std::vector<std::string>& strips,
                       const std::vector<std::uint32_t>& claimedCounts = {}) const {
         std::map<std::uint16_t, Field> fields = fields_;
-        std::string data;
-        std::string offsets, counts;
+        std::string data, offsets, counts;
         for (std::size_t i = 0; i < strips.size(); ++i) {
-            put32(offsets, static_cast<std::uint32_t>(8 + data.size()));
-            put32(counts, i < claimedCounts.size() ? claimedCounts[i]
-                                                   : static_cast<std::uint32_t>(strips[i].size()));
+            put(offsets, 8 + data.size(), 4);
+            put(counts, i < claimedCounts.size() ? claimedCounts[i] : strips[i].size(), 4);
             data += strips[i];
         }
-        if (!strips.empty()) {
-            const auto n = static_cast<std::uint32_t>(strips.size());
-            fields[273] = Field{kLong, n, offsets};
-            fields[279] = Field{kLong, n, counts};
-        }
+        fields[273] = Field{4, std::uint32_t(strips.size()), offsets};
+        fields[279] = Field{4, std::uint32_t(strips.size()), counts};
         if (data.size() % 2) data.push_back('\0');
-        const std::uint32_t directory = static_cast<std::uint32_t>(8 + data.size());
-        std::uint32_t extra = directory + 2 + 12 * static_cast<std::uint32_t>(fields.size()) + 4;
-        std::string entries, values;
+        const std::size_t directory = 8 + data.size();
+        const std::size_t extra = directory + 2 + 12 * fields.size() + 4;
+        std::string out = "II*";
+        out.push_back('\0');
+        put(out, directory, 4);
+        out += data;
+        put(out, fields.size(), 2);
+        std::string values;
         for (const auto& [tag, f] : fields) {
-            put16(entries, tag);
-            put16(entries, f.type);
-            put32(entries, f.count);
-            if (f.bytes.size() <= 4) {
-                std::string inline4 = f.bytes;
-                inline4.resize(4, '\0');
-                entries += inline4;
+            put(out, tag, 2);
+            put(out, f.type, 2);
+            put(out, f.count, 4);
+            if (f.bytes.size() > 4) {
+                put(out, extra + values.size(), 4);
+                values += f.bytes + std::string(f.bytes.size() % 2, '\0');
             } else {
-                put32(entries, extra + static_cast<std::uint32_t>(values.size()));
-                values += f.bytes;
-                if (values.size() % 2) values.push_back('\0');
+                out += f.bytes + std::string(4 - f.bytes.size(), '\0');
             }
         }
-        std::string out = "II";
-        put16(out, 42);
-        put32(out, directory);
-        out += data;
-        put16(out, static_cast<std::uint16_t>(fields.size()));
-        out += entries;
-        put32(out, 0);
-        out += values;
-        return out;
+        put(out, 0, 4);
+        return out + values;
     }
 
 private:
@@ -112,18 +94,13 @@ private:
         std::uint32_t count;
         std::string bytes;
     };
-
-    TiffBuilder& field(std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+    TiffBuilder& field(std::uint16_t tag, std::uint16_t type, std::size_t count,
                        const std::string& bytes) {
-        fields_[tag] = Field{type, count, bytes};
+        fields_[tag] = Field{type, std::uint32_t(count), bytes};
         return *this;
     }
-    static void put16(std::string& out, std::uint16_t v) {
-        out.push_back(static_cast<char>(v & 0xff));
-        out.push_back(static_cast<char>(v >> 8));
-    }
-    static void put32(std::string& out, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
+    static void put(std::string& out, std::uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
     }
 
     std::map<std::uint16_t, Field> fields_;
