@@ -28,35 +28,43 @@ constexpr const char* kModule = "NQBitsPerPixelConverter";
 // A white image of the source's geometry and resolution with the given depth.
 NQImage blankLike(const NQImage& source, int bits) {
     NQImage result;
-    result.nqSetImageHead(source.nqGetWidth(), source.nqGetHeight(), bits,
-                          source.nqGetXResolution(), source.nqGetYResolution(),
-                          static_cast<NQImageHead::NQResolutionUnits>(source.nqGetResolutionUnits()));
+    result.nqSetImageHead(
+        source.nqGetWidth(), source.nqGetHeight(), bits, source.nqGetXResolution(),
+        source.nqGetYResolution(),
+        static_cast<NQImageHead::NQResolutionUnits>(source.nqGetResolutionUnits()));
     result.nqSetResolutionInInches(source.nqImageHead().nqGetResolutionInInches());
     result.nqAllocImageData();
     return result;
 }
 
-inline bool bitIsSet(const unsigned char* row, int x) { return (row[x >> 3] & (0x80 >> (x & 7))) != 0; }
+inline bool bitIsSet(const unsigned char* row, int x) {
+    return (row[x >> 3] & (0x80 >> (x & 7))) != 0;
+}
 
 void requireData(const NQImage& image, const char* text, int line) {
-    if (!image.nqHasImageData()) fail(NQ_NULL_DATA, text, line);
+    if (!image.nqHasImageData())
+        fail(NQ_NULL_DATA, text, line);
 }
 
 // Number of distinct colours, counted up to 257.
 int countColoursUpTo257(const NQImage& image) {
     constexpr int kSlots = 338;
     std::int32_t table[kSlots];
-    for (std::int32_t& slot : table) slot = -1;
+    for (std::int32_t& slot : table)
+        slot = -1;
     int distinct = 0;
     const unsigned char* p = image.nqGetImageData();
     const std::size_t pixels = std::size_t(image.nqGetWidth()) * image.nqGetHeight();
     for (std::size_t i = 0; i < pixels; ++i, p += 3) {
         const std::int32_t colour = (p[0] << 16) | (p[1] << 8) | p[2];
         int slot = p[0] ^ p[1] ^ p[2];
-        while (table[slot] != -1 && table[slot] != colour) slot = (slot + 1) % kSlots;
-        if (table[slot] == colour) continue;
+        while (table[slot] != -1 && table[slot] != colour)
+            slot = (slot + 1) % kSlots;
+        if (table[slot] == colour)
+            continue;
         table[slot] = colour;
-        if (++distinct > 256) break;
+        if (++distinct > 256)
+            break;
     }
     return distinct;
 }
@@ -76,7 +84,8 @@ NQImage NQBitsPerPixelConverter::nqBinary2Gray(const NQImage& image) {
     for (int y = 0; y < height; ++y) {
         const unsigned char* in = image.nqGetImageData() + std::size_t(y) * image.nqGetRowSize();
         unsigned char* out = result.nqGetImageData() + std::size_t(y) * width;
-        for (int x = 0; x < width; ++x) out[x] = bitIsSet(in, x) ? 255 : 0;
+        for (int x = 0; x < width; ++x)
+            out[x] = bitIsSet(in, x) ? 255 : 0;
     }
     return result;
 }
@@ -92,7 +101,8 @@ NQImage NQBitsPerPixelConverter::nqGray2Color(const NQImage& image) {
     const unsigned char* in = image.nqGetImageData();
     unsigned char* out = result.nqGetImageData();
     const std::size_t pixels = std::size_t(image.nqGetWidth()) * image.nqGetHeight();
-    for (std::size_t i = 0; i < pixels; ++i, out += 3) out[0] = out[1] = out[2] = in[i];
+    for (std::size_t i = 0; i < pixels; ++i, out += 3)
+        out[0] = out[1] = out[2] = in[i];
     return result;
 }
 
@@ -103,8 +113,7 @@ NQImage NQBitsPerPixelConverter::nqBinary2Color(const NQImage& image, unsigned c
              "<NQBitsPerPixelConverter::nqBinary2Color()> Binary image expected in "
              "NQImage::nqBinary2Color!",
              __LINE__);
-    requireData(image, "<NQBitsPerPixelConverter::nqBinary2Color()> Image Data is NULL!",
-                __LINE__);
+    requireData(image, "<NQBitsPerPixelConverter::nqBinary2Color()> Image Data is NULL!", __LINE__);
     NQImage result = blankLike(image, 24);
     const int width = image.nqGetWidth();
     const int height = image.nqGetHeight();
@@ -112,7 +121,8 @@ NQImage NQBitsPerPixelConverter::nqBinary2Color(const NQImage& image, unsigned c
         const unsigned char* in = image.nqGetImageData() + std::size_t(y) * image.nqGetRowSize();
         unsigned char* out = result.nqGetImageData() + std::size_t(y) * 3 * width;
         for (int x = 0; x < width; ++x, out += 3) {
-            if (bitIsSet(in, x)) continue;  // already white
+            if (bitIsSet(in, x))
+                continue;  // already white
             out[0] = red;
             out[1] = green;
             out[2] = blue;
@@ -144,9 +154,9 @@ NQImage NQBitsPerPixelConverter::nqDownscaleColor2Gray_global(const NQImage& ima
 }
 
 NQImage NQBitsPerPixelConverter::nqDownscaleColor2Gray_weighted(const NQImage& image,
-                                                               double redWeight,
-                                                               double greenWeight,
-                                                               double blueWeight) {
+                                                                double redWeight,
+                                                                double greenWeight,
+                                                                double blueWeight) {
     if (image.nqGetBitsPerPixel() != 24)
         fail(NQ_INVALID_INPUT,
              "<NQBitsPerPixelConverter::nqDownscaleColor2Gray_weighted()> 24-bit color image "
@@ -178,7 +188,7 @@ NQImage NQBitsPerPixelConverter::nqDownscaleColor2Gray_weighted(const NQImage& i
 }
 
 NQImage NQBitsPerPixelConverter::nqDownscaleGray2Binary_global(const NQImage& image,
-                                                              int threshold) {
+                                                               int threshold) {
     if (image.nqGetBitsPerPixel() != 8)
         fail(NQ_INVALID_INPUT,
              "<NQBitsPerPixelConverter::nqDownscaleGray2Binary_global()> An 8-bit Grayscale "
@@ -201,7 +211,8 @@ NQImage NQBitsPerPixelConverter::nqDownscaleGray2Binary_global(const NQImage& im
         const unsigned char* in = image.nqGetImageData() + std::size_t(y) * width;
         unsigned char* out = result.nqGetImageData() + std::size_t(y) * rowSize;
         for (int x = 0; x < width; ++x)
-            if (in[x] >= threshold) out[x >> 3] |= static_cast<unsigned char>(0x80 >> (x & 7));
+            if (in[x] >= threshold)
+                out[x >> 3] |= static_cast<unsigned char>(0x80 >> (x & 7));
     }
     return result;
 }
@@ -209,9 +220,12 @@ NQImage NQBitsPerPixelConverter::nqDownscaleGray2Binary_global(const NQImage& im
 NQImage NQBitsPerPixelConverter::nqDownscale256Color_global(const NQImage& image, bool& reduced) {
     reduced = false;
     switch (image.nqGetBitsPerPixel()) {
-        case 1: return nqBinary2Color(image, 0, 0, 0);
-        case 8: return nqGray2Color(image);
-        case 24: break;
+        case 1:
+            return nqBinary2Color(image, 0, 0, 0);
+        case 8:
+            return nqGray2Color(image);
+        case 24:
+            break;
         default:
             fail(NQ_UNSUPPORTED,
                  "<NQBitsPerPixelConverter::nqDownscale256Color_global()> Only 1, 8 and 24 bit "
@@ -221,7 +235,8 @@ NQImage NQBitsPerPixelConverter::nqDownscale256Color_global(const NQImage& image
     requireData(image,
                 "<NQBitsPerPixelConverter::nqDownscale256Color_global()> Image Data is NULL!",
                 __LINE__);
-    if (countColoursUpTo257(image) <= 256) return image;
+    if (countColoursUpTo257(image) <= 256)
+        return image;
 
     reduced = true;
     NQLogger::nqGetInstance()->nqLog(NQ_INFO, "Color reduction in high color image.\n");
@@ -237,14 +252,17 @@ NQImage NQBitsPerPixelConverter::nqDownscale256Color_global(const NQImage& image
 
 NQImage NQBitsPerPixelConverter::nqConvertImage(const NQImage& image, NQImageConversions target) {
     if (target < NQ_TO_BINARY || target > NQ_TO_COLOR)
-        fail(NQ_UNSUPPORTED,
-             "<NQBitsPerPixelConverter::nqConvertImage()> NQBitsPerPixelConverter::nqConvertImage() "
-             "Only Supports 1, 8 and 24 bit images!",
-             __LINE__);
+        fail(
+            NQ_UNSUPPORTED,
+            "<NQBitsPerPixelConverter::nqConvertImage()> NQBitsPerPixelConverter::nqConvertImage() "
+            "Only Supports 1, 8 and 24 bit images!",
+            __LINE__);
     switch (image.nqGetBitsPerPixel()) {
         case 1:
-            if (target == NQ_TO_BINARY) return image;
-            if (target == NQ_TO_GRAY) return nqBinary2Gray(image);
+            if (target == NQ_TO_BINARY)
+                return image;
+            if (target == NQ_TO_GRAY)
+                return nqBinary2Gray(image);
             return nqBinary2Color(image, 0, 0, 0);
         case 8:
             if (target == NQ_TO_BINARY)
@@ -252,7 +270,8 @@ NQImage NQBitsPerPixelConverter::nqConvertImage(const NQImage& image, NQImageCon
                      "<NQBitsPerPixelConverter::nqConvertImage()> User must downscale from "
                      "Grayscale to Binary before performing this function",
                      __LINE__);
-            if (target == NQ_TO_GRAY) return image;
+            if (target == NQ_TO_GRAY)
+                return image;
             return nqGray2Color(image);
         case 24:
             if (target == NQ_TO_BINARY)

@@ -41,7 +41,8 @@ NQImage drawTextPage(int width, int height) {
             for (int stroke = x; stroke < x + word; stroke += 5 + next(4)) {
                 const int rise = next(3) == 0 ? 8 : 0;
                 for (int y = top + 8 - rise; y < top + 26; ++y)
-                    for (int dx = 0; dx < 2 + next(2); ++dx) black(stroke + dx, y);
+                    for (int dx = 0; dx < 2 + next(2); ++dx)
+                        black(stroke + dx, y);
             }
             x += word + 14 + next(10);
         }
@@ -62,7 +63,8 @@ double median(std::vector<double> values) {
 // libtiff alone: what any caller of the library has to pay at least.
 std::size_t bareLibtiffDecode(const char* path) {
     TIFF* tif = TIFFOpen(path, "r");
-    if (tif == nullptr) std::exit(1);
+    if (tif == nullptr)
+        std::exit(1);
     std::uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
@@ -72,7 +74,8 @@ std::size_t bareLibtiffDecode(const char* path) {
     for (tstrip_t s = 0; s < TIFFNumberOfStrips(tif); ++s) {
         const tmsize_t got = TIFFReadEncodedStrip(tif, s, buffer.get() + position,
                                                   static_cast<tmsize_t>(bytes - position));
-        if (got < 0) std::exit(1);
+        if (got < 0)
+            std::exit(1);
         position += static_cast<std::size_t>(got);
     }
     TIFFClose(tif);
@@ -105,12 +108,13 @@ int main(int argc, char** argv) {
         start = std::chrono::steady_clock::now();
         NQImage buffered(encoded.data(), static_cast<int>(encoded.size()));
         fromMemory.push_back(millisecondsSince(start));
-        if (loaded.nqGetImageDataSize() != page.nqGetImageDataSize()) return 1;
+        if (loaded.nqGetImageDataSize() != page.nqGetImageDataSize())
+            return 1;
     }
     std::remove(path.c_str());
 
-    std::printf("2480 x 3508 Group 4 page, %zu bytes encoded, median of %d runs\n",
-                encoded.size(), runs);
+    std::printf("2480 x 3508 Group 4 page, %zu bytes encoded, median of %d runs\n", encoded.size(),
+                runs);
     std::printf("  bare libtiff (TIFFOpen + TIFFReadEncodedStrip): %7.2f ms\n", median(bare));
     std::printf("  NQImage(fileName) through the factory:          %7.2f ms\n", median(viaImage));
     std::printf("  NQImage(buffer, size) through the factory:      %7.2f ms\n", median(fromMemory));

@@ -19,7 +19,9 @@ namespace {
 
 constexpr const char* kModule = "NQImageFactory";
 
-NQLogger* logger() { return NQLogger::nqGetInstance(); }
+NQLogger* logger() {
+    return NQLogger::nqGetInstance();
+}
 
 // Text after the last '.', or null when the name has none.
 const char* suffixOf(const char* fileName) {
@@ -71,28 +73,33 @@ void NQImageFactory::registerLibraryCodecs() {
 }
 
 void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {
-    if (codec == nullptr) return;
+    if (codec == nullptr)
+        return;
     codecs_.push_back(codec);
     std::vector<std::string> pieces;
     NQBaseImage::Tokenize(codec->getExtension(), pieces, ",");
-    for (const std::string& ext : pieces) extensions_[ext] = codec;
+    for (const std::string& ext : pieces)
+        extensions_[ext] = codec;
 }
 
 NQBaseImage* NQImageFactory::nqIdentifyImageType(const char* fileName) {
-    if (fileName == nullptr) return nullptr;
+    if (fileName == nullptr)
+        return nullptr;
     if (const char* suffix = suffixOf(fileName)) {
         const auto found = extensions_.find(suffix);
         if (found != extensions_.end() && found->second->nqSupportImageFile(fileName))
             return found->second;
     }
     for (NQBaseImage* codec : codecs_)
-        if (codec->nqSupportImageFile(fileName)) return codec;
+        if (codec->nqSupportImageFile(fileName))
+            return codec;
     return nullptr;
 }
 
 NQBaseImage* NQImageFactory::firstCodecForBuffer(const void* buffer, int size) {
     for (NQBaseImage* codec : codecs_)
-        if (codec->nqSupportImageBuffer(buffer, size)) return codec;
+        if (codec->nqSupportImageBuffer(buffer, size))
+            return codec;
     return nullptr;
 }
 
@@ -216,8 +223,7 @@ NQImageHead NQImageFactory::nqLoadHeaderAtPage(const void* buffer, int size, int
     return found->nqLoadHeaderAtPage(buffer, size, page);
 }
 
-void NQImageFactory::nqSaveImage(const NQImage& image, const char* fileName,
-                                 NQBaseImage* codec) {
+void NQImageFactory::nqSaveImage(const NQImage& image, const char* fileName, NQBaseImage* codec) {
     if (codec != nullptr) {
         logOverride(codec);
         try {
@@ -236,8 +242,7 @@ void NQImageFactory::nqSaveImage(const NQImage& image, const char* fileName,
             return;
         }
     }
-    throwUnsupported("<NQImageFactory::nqSaveImage()> Unsupported file format " + suffix,
-                     __LINE__);
+    throwUnsupported("<NQImageFactory::nqSaveImage()> Unsupported file format " + suffix, __LINE__);
 }
 
 unsigned char* NQImageFactory::nqSaveImageToMem(const NQImage& image, int& size,

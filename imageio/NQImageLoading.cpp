@@ -8,10 +8,14 @@
 namespace {
 constexpr const char* kModule = "NQImage";
 
-NQImageFactory* factory() { return NQImageFactory::nqGetInstance(); }
+NQImageFactory* factory() {
+    return NQImageFactory::nqGetInstance();
+}
 }  // namespace
 
-NQImage::NQImage(const char* fileName, NQBaseImage* codec) { nqLoadImage(fileName, codec); }
+NQImage::NQImage(const char* fileName, NQBaseImage* codec) {
+    nqLoadImage(fileName, codec);
+}
 
 NQImage::NQImage(const void* buffer, int size, NQBaseImage* codec) {
     nqLoadImage(buffer, size, codec);
@@ -49,18 +53,22 @@ NQImageHead NQImage::nqLoadHeaderAtPage(const void* buffer, int size, int page) 
     return factory()->nqLoadHeaderAtPage(buffer, size, page);
 }
 
-int NQImage::nqGetTotalPages(const char* fileName) { return factory()->nqGetTotalPages(fileName); }
+int NQImage::nqGetTotalPages(const char* fileName) {
+    return factory()->nqGetTotalPages(fileName);
+}
 
 int NQImage::nqGetTotalPages(const void* buffer, int size) {
     return factory()->nqGetTotalPages(buffer, size);
 }
 
 void NQImage::nqSaveImage(const char* fileName, NQBaseImage* codec) const {
-    if (!data_) throw NQException(NQ_NULL_DATA, "Image Data is NULL!", kModule, __LINE__);
+    if (!data_)
+        throw NQException(NQ_NULL_DATA, "Image Data is NULL!", kModule, __LINE__);
     factory()->nqSaveImage(*this, fileName, codec);
 }
 
 unsigned char* NQImage::nqSaveImageToMem(int& size, NQBaseImage* codec) const {
-    if (!data_) throw NQException(NQ_NULL_DATA, "Image Data is NULL!", kModule, __LINE__);
+    if (!data_)
+        throw NQException(NQ_NULL_DATA, "Image Data is NULL!", kModule, __LINE__);
     return factory()->nqSaveImageToMem(*this, size, codec);
 }

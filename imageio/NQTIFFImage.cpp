@@ -39,7 +39,9 @@ namespace {
 
 constexpr const char* kModule = "NQTIFFImage";
 
-NQLogger* logger() { return NQLogger::nqGetInstance(); }
+NQLogger* logger() {
+    return NQLogger::nqGetInstance();
+}
 
 [[noreturn]] void fail(NQExceptionCodes code, const char* text, int line) {
     throw NQException(code, text, kModule, line);
@@ -51,10 +53,10 @@ struct TextField {
     ttag_t field;
 };
 constexpr TextField kTextFields[] = {
-    {"artist", TIFFTAG_ARTIST},          {"hostcomputer", TIFFTAG_HOSTCOMPUTER},
-    {"software", TIFFTAG_SOFTWARE},      {"imagedescription", TIFFTAG_IMAGEDESCRIPTION},
-    {"scanner_make", TIFFTAG_MAKE},      {"scanner_model", TIFFTAG_MODEL},
-    {"datetime", TIFFTAG_DATETIME},      {"copyright", TIFFTAG_COPYRIGHT},
+    {"artist", TIFFTAG_ARTIST},     {"hostcomputer", TIFFTAG_HOSTCOMPUTER},
+    {"software", TIFFTAG_SOFTWARE}, {"imagedescription", TIFFTAG_IMAGEDESCRIPTION},
+    {"scanner_make", TIFFTAG_MAKE}, {"scanner_model", TIFFTAG_MODEL},
+    {"datetime", TIFFTAG_DATETIME}, {"copyright", TIFFTAG_COPYRIGHT},
 };
 
 // ---- handles ----------------------------------------------------------------
@@ -85,7 +87,8 @@ void installHandlers() {
 // The allocation cap applies to reading only: it guards against sizes taken
 // from a file, while a writer's buffers follow the image being saved.
 TiffHandle openNamed(const char* fileName, const char* mode) {
-    if (fileName == nullptr) return TiffHandle();
+    if (fileName == nullptr)
+        return TiffHandle();
     installHandlers();
     auto options = mode[0] == 'r' ? openOptions() : nullptr;
     return TiffHandle(TIFFOpenExt(fileName, mode, options.get()));
@@ -98,12 +101,14 @@ int descriptorOf(thandle_t handle) {
 }
 
 tmsize_t memRead(thandle_t handle, void* dst, tmsize_t n) {
-    if (n < 0 || n > INT_MAX) return -1;
+    if (n < 0 || n > INT_MAX)
+        return -1;
     return mfs_read(descriptorOf(handle), dst, static_cast<int>(n));
 }
 
 tmsize_t memWrite(thandle_t handle, void* src, tmsize_t n) {
-    if (n < 0 || n > INT_MAX) return -1;
+    if (n < 0 || n > INT_MAX)
+        return -1;
     return mfs_write(descriptorOf(handle), src, static_cast<int>(n));
 }
 
@@ -111,13 +116,16 @@ tmsize_t memWrite(thandle_t handle, void* src, tmsize_t n) {
 template <int (*Seek)(int, int, int)>
 toff_t memSeek(thandle_t handle, toff_t offset, int whence) {
     const auto signedOffset = static_cast<std::int64_t>(offset);
-    if (signedOffset < INT_MIN || signedOffset > INT_MAX) return static_cast<toff_t>(-1);
+    if (signedOffset < INT_MIN || signedOffset > INT_MAX)
+        return static_cast<toff_t>(-1);
     const int position = Seek(descriptorOf(handle), static_cast<int>(signedOffset), whence);
     return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
 }
 
 // The memory file outlives the handle; MemoryFile closes it.
-int memClose(thandle_t) { return 0; }
+int memClose(thandle_t) {
+    return 0;
+}
 
 toff_t memSize(thandle_t handle) {
     const int size = mfs_size(descriptorOf(handle));
@@ -125,7 +133,9 @@ toff_t memSize(thandle_t handle) {
 }
 
 // Not mapped: libtiff reads through memRead.
-int memMap(thandle_t, void**, toff_t*) { return 0; }
+int memMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void memUnmap(thandle_t, void*, toff_t) {}
 
 // One memory file, closed with the object. A block written by the codec is
@@ -134,7 +144,8 @@ class MemoryFile {
 public:
     MemoryFile(void* buffer, int size, const char* mode) : fd_(mfs_open(buffer, size, mode)) {}
     ~MemoryFile() {
-        if (fd_ < 0) return;
+        if (fd_ < 0)
+            return;
         mfs_discard(fd_);
         mfs_close(fd_);
     }
@@ -159,20 +170,22 @@ private:
 };
 
 TiffHandle openMemory(const MemoryFile& file, bool reading) {
-    if (file.fd() < 0) return TiffHandle();
+    if (file.fd() < 0)
+        return TiffHandle();
     installHandlers();
     auto options = reading ? openOptions() : nullptr;
     thandle_t handle = reinterpret_cast<thandle_t>(static_cast<std::intptr_t>(file.fd()));
-    return TiffHandle(TIFFClientOpenExt(
-        "", reading ? "r" : "w", handle, memRead, memWrite,
-        reading ? memSeek<mfs_lseekForTIFFRead> : memSeek<mfs_lseek>, memClose, memSize, memMap,
-        memUnmap, options.get()));
+    return TiffHandle(
+        TIFFClientOpenExt("", reading ? "r" : "w", handle, memRead, memWrite,
+                          reading ? memSeek<mfs_lseekForTIFFRead> : memSeek<mfs_lseek>, memClose,
+                          memSize, memMap, memUnmap, options.get()));
 }
 
 // ---- recognition ----------------------------------------------------------------
 
 bool hasTiffSignature(const unsigned char* b) {
-    if (!((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M'))) return false;
+    if (!((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')))
+        return false;
     return (b[2] == 42 && b[3] == 0) || (b[2] == 0 && b[3] == 42);
 }
 
@@ -180,7 +193,8 @@ bool hasTiffSignature(const unsigned char* b) {
 bool streamHasWangMarker(NQIOStream& in) {
     unsigned char skipped[8];
     char marker[20] = {0};
-    if (in.nqRead(skipped, 8) <= 0 || in.nqRead(marker, 9) <= 0) return false;
+    if (in.nqRead(skipped, 8) <= 0 || in.nqRead(marker, 9) <= 0)
+        return false;
     return std::strstr(marker, "WANG") != nullptr;
 }
 
@@ -208,8 +222,16 @@ void setLayout(NQImageHead& head, int bitsPerPixel) {
 
 bool isUnsupportedPhotometric(int photometric) {
     switch (photometric) {
-        case 4: case 5: case 8: case 9: case 10: case 32844: case 32845: return true;
-        default: return false;
+        case 4:
+        case 5:
+        case 8:
+        case 9:
+        case 10:
+        case 32844:
+        case 32845:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -221,8 +243,10 @@ std::uint16_t fieldOr(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
 // ---- pixel helpers --------------------------------------------------------------
 
 std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes, const char* text, int line) {
-    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[bytes == 0 ? 1 : bytes]());
-    if (!block) fail(NQ_MEMORY_ERROR, text, line);
+    std::unique_ptr<unsigned char[]> block(
+        new (std::nothrow) unsigned char[bytes == 0 ? 1 : bytes]());
+    if (!block)
+        fail(NQ_MEMORY_ERROR, text, line);
     return block;
 }
 
@@ -237,7 +261,9 @@ void readStrips(TIFF* tif, unsigned char* target, std::size_t bytes) {
     for (tstrip_t strip = 0; strip < strips && position < bytes; ++strip) {
         const tmsize_t got = TIFFReadEncodedStrip(tif, strip, target + position,
                                                   static_cast<tmsize_t>(bytes - position));
-        if (got < 0) fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImage()> Read error on input strip", __LINE__);
+        if (got < 0)
+            fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImage()> Read error on input strip",
+                 __LINE__);
         position += static_cast<std::size_t>(got);
     }
 }
@@ -246,24 +272,28 @@ std::unique_ptr<unsigned char[]> readBilevelOrGrey(TIFF* tif, const NQImageHead&
                                                    bool minIsWhite) {
     const std::size_t bytes =
         NQImage::dataSizeFor(head.nqGetWidth(), head.nqGetHeight(), head.nqGetBitsPerPixel());
-    if (bytes == 0) fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
     readStrips(tif, data.get(), bytes);
     if (minIsWhite) {
         logger()->nqLog(NQ_DEBUG, "Fixing the photometric interpretation\n");
         unsigned char* p = data.get();
-        for (std::size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(~p[i]);
+        for (std::size_t i = 0; i < bytes; ++i)
+            p[i] = static_cast<unsigned char>(~p[i]);
     }
     return data;
 }
 
 std::unique_ptr<unsigned char[]> readThroughRGBA(TIFF* tif, int width, int height) {
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
-    if (bytes == 0) fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
     const std::size_t pixels = bytes / 3;
     std::unique_ptr<std::uint32_t[]> raster(new (std::nothrow) std::uint32_t[pixels]);
-    if (!raster) fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    if (!raster)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     // A failed read leaves the image black, without an error.
     if (TIFFReadRGBAImage(tif, static_cast<std::uint32_t>(width),
                           static_cast<std::uint32_t>(height), raster.get(), 0)) {
@@ -298,7 +328,8 @@ std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
     std::unique_ptr<unsigned char[]> indices =
         allocateZeroed(static_cast<std::size_t>(rawBytes), kNoIndexMemory, __LINE__);
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
-    if (bytes == 0) fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
 
     std::uint16_t* red = nullptr;
@@ -354,8 +385,8 @@ void checkSaveable(const NQImage& image, int compression) {
                  "binary tiff images",
                  __LINE__);
     } else {
-        fail(NQ_UNSUPPORTED, "<NQTIFFImage::nqSaveImage()> Only 1, 8 and 24 bit images can be saved",
-             __LINE__);
+        fail(NQ_UNSUPPORTED,
+             "<NQTIFFImage::nqSaveImage()> Only 1, 8 and 24 bit images can be saved", __LINE__);
     }
     // libtiff accepts any compression number but, for one it has no encoder
     // for, writes no data while reporting the strip as written.
@@ -403,7 +434,8 @@ bool NQTIFFImage::nqSupportImageFile(const char* fileName) {
         logger()->nqLog("Can't open ", NQ_ERROR);
         logger()->nqLog(fileName != nullptr ? fileName : "", NQ_ERROR);
         logger()->nqLog("\n", NQ_ERROR);
-        fail(NQ_FILE_OPEN_ERROR, "<NQTIFFImage::nqSupportImageFile()> Can not open file!", __LINE__);
+        fail(NQ_FILE_OPEN_ERROR, "<NQTIFFImage::nqSupportImageFile()> Can not open file!",
+             __LINE__);
     }
     unsigned char bytes[9];
     const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
@@ -435,7 +467,8 @@ int NQTIFFImage::nqGetTotalPages(const char* fileName) {
         fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
              __LINE__);
     int pages = 1;
-    while (TIFFReadDirectory(tif.get())) ++pages;
+    while (TIFFReadDirectory(tif.get()))
+        ++pages;
     return pages;
 }
 
@@ -446,19 +479,24 @@ int NQTIFFImage::nqGetTotalPages(const void* buffer, int size) {
         fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
              __LINE__);
     int pages = 1;
-    while (TIFFReadDirectory(tif.get())) ++pages;
+    while (TIFFReadDirectory(tif.get()))
+        ++pages;
     return pages;
 }
 
 // ---- loading by name or buffer ------------------------------------------------------
 
-NQImage NQTIFFImage::nqLoadImage(const char* fileName) { return nqLoadImageAtPage(fileName, 1); }
+NQImage NQTIFFImage::nqLoadImage(const char* fileName) {
+    return nqLoadImageAtPage(fileName, 1);
+}
 
 NQImage NQTIFFImage::nqLoadImage(const void* buffer, int size) {
     return nqLoadImageAtPage(buffer, size, 1);
 }
 
-void NQTIFFImage::nqLoadImage(const char* fileName, NQImage& out) { out = nqLoadImage(fileName); }
+void NQTIFFImage::nqLoadImage(const char* fileName, NQImage& out) {
+    out = nqLoadImage(fileName);
+}
 
 void NQTIFFImage::nqLoadImage(const void* buffer, int size, NQImage& out) {
     out = nqLoadImage(buffer, size);
@@ -503,30 +541,30 @@ NQImage NQTIFFImage::nqLoadImageAtPage(const void* buffer, int size, int page) {
 
 NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const char* fileName, int page) {
     if (page < 1)
-        fail(NQ_INVALID_PAGE,
-             "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).", __LINE__);
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
     if (nqWangTIFFCheck(fileName))
         fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
              __LINE__);
     TiffHandle tif = openNamed(fileName, "r");
     if (!tif)
-        fail(NQ_UNKNOWN_FORMAT,
-             "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image", __LINE__);
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
+             __LINE__);
     return nqLoadHeader(tif.get(), page);
 }
 
 NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const void* buffer, int size, int page) {
     if (page < 1)
-        fail(NQ_INVALID_PAGE,
-             "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).", __LINE__);
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
     if (nqWangTIFFCheck(buffer, size))
         fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
              __LINE__);
     MemoryFile file(const_cast<void*>(buffer), size, "r");
     TiffHandle tif = openMemory(file, true);
     if (!tif)
-        fail(NQ_UNKNOWN_FORMAT,
-             "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image", __LINE__);
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
+             __LINE__);
     return nqLoadHeader(tif.get(), page);
 }
 
@@ -634,7 +672,9 @@ NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
                      __LINE__);
             setLayout(head, 24);
             break;
-        case PHOTOMETRIC_PALETTE: setLayout(head, 24); break;
+        case PHOTOMETRIC_PALETTE:
+            setLayout(head, 24);
+            break;
         case PHOTOMETRIC_YCBCR: {
             setLayout(head, 24);
             std::uint16_t compression = 0;
@@ -687,8 +727,12 @@ NQImage NQTIFFImage::nqLoadImage(TIFF* tif, int page) {
             data = readBilevelOrGrey(tif, head, photometric == PHOTOMETRIC_MINISWHITE);
             break;
         case PHOTOMETRIC_RGB:
-        case PHOTOMETRIC_YCBCR: data = readThroughRGBA(tif, width, height); break;
-        case PHOTOMETRIC_PALETTE: data = readPalette(tif, width, height); break;
+        case PHOTOMETRIC_YCBCR:
+            data = readThroughRGBA(tif, width, height);
+            break;
+        case PHOTOMETRIC_PALETTE:
+            data = readPalette(tif, width, height);
+            break;
         default:
             if (isUnsupportedPhotometric(photometric))
                 fail(NQ_UNSUPPORTED,
@@ -710,7 +754,8 @@ std::unique_ptr<unsigned char[]> NQTIFFImage::nqFlipDataForMinIsWhite(const NQIm
     if (bits == 1 || bits == 8) {
         const std::size_t bytes = image.nqGetImageDataSize();
         unsigned char* p = copy.get();
-        for (std::size_t i = 0; i < bytes; ++i) p[i] = static_cast<unsigned char>(~p[i]);
+        for (std::size_t i = 0; i < bytes; ++i)
+            p[i] = static_cast<unsigned char>(~p[i]);
     }
     return copy;
 }
@@ -727,7 +772,8 @@ void NQTIFFImage::nqSaveImage(const char* fileName, const NQImage& image, int co
                               bool minIsWhite) {
     checkSaveable(image, compression);
     TiffHandle tif = openNamed(fileName, "w");
-    if (!tif) fail(NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Could not open for writing", __LINE__);
+    if (!tif)
+        fail(NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Could not open for writing", __LINE__);
     nqSaveImage(tif.get(), image, compression, minIsWhite);
     finishWriting(tif.get());
 }
@@ -761,13 +807,15 @@ void NQTIFFImage::nqSaveImage(TIFF* tif, const NQImage& image, int compression, 
                      minIsWhite ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
     }
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT,
-                 image.nqGetResolutionUnits() == NQImageHead::NQ_RES_INCH ? RESUNIT_INCH
-                                                                          : RESUNIT_NONE);
+    TIFFSetField(
+        tif, TIFFTAG_RESOLUTIONUNIT,
+        image.nqGetResolutionUnits() == NQImageHead::NQ_RES_INCH ? RESUNIT_INCH : RESUNIT_NONE);
     const float xResolution = image.nqGetXResolution();
     const float yResolution = image.nqGetYResolution();
-    TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<double>(xResolution == 0 ? 200 : xResolution));
-    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<double>(yResolution == 0 ? 200 : yResolution));
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION,
+                 static_cast<double>(xResolution == 0 ? 200 : xResolution));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION,
+                 static_cast<double>(yResolution == 0 ? 200 : yResolution));
     for (const TextField& field : kTextFields)
         if (image.nqIsTagSet(field.tagName))
             TIFFSetField(tif, field.field, image.nqGetTag(field.tagName).c_str());

@@ -37,8 +37,7 @@ public:
     unsigned char* nqSaveImageToMem(int& size, const NQImage& image) override;
     // compression is a TIFF compression number; CCITT schemes are refused for
     // grey and colour images, LZW, PackBits, JPEG and Deflate for binary ones.
-    void nqSaveImage(const char* fileName, const NQImage& image, int compression,
-                     bool minIsWhite);
+    void nqSaveImage(const char* fileName, const NQImage& image, int compression, bool minIsWhite);
     unsigned char* nqSaveImageToMem(int& size, const NQImage& image, int compression,
                                     bool minIsWhite);
     // Writes the fields and pixels of one image into an open handle.

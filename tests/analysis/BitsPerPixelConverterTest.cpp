@@ -57,9 +57,10 @@ TEST(BitsPerPixelConverter, BinaryExpandsToGreyAndColour) {
     red.nqGetPixel(8, 1, r, g, b);
     EXPECT_EQ(r + g + b, 3 * 255);
 
-    EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqBinary2Gray(grey); }, NQ_INVALID_INPUT,
-                                 "<NQBitsPerPixelConverter::nqBinary2Gray> Binary image expected in "
-                                 "NQImage::nqBinary2Gray!"));
+    EXPECT_TRUE(
+        nqtest::throwsNQ([&] { Converter::nqBinary2Gray(grey); }, NQ_INVALID_INPUT,
+                         "<NQBitsPerPixelConverter::nqBinary2Gray> Binary image expected in "
+                         "NQImage::nqBinary2Gray!"));
 }
 
 TEST(BitsPerPixelConverter, GreyToColourRepeatsTheValue) {
@@ -174,20 +175,22 @@ TEST(BitsPerPixelConverter, ConvertImageOnlyScalesUp) {
     const NQImage grey = make(8, 2, 2);
     EXPECT_EQ(Converter::nqConvertImage(grey, NQ_TO_COLOR).nqGetBitsPerPixel(), 24);
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(grey, NQ_TO_BINARY); },
-                                 NQ_UNSUPPORTED, "from Grayscale to Binary before performing this function"));
+                                 NQ_UNSUPPORTED,
+                                 "from Grayscale to Binary before performing this function"));
     const NQImage rgb = make(24, 2, 2);
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(rgb, NQ_TO_GRAY); },
-                                 NQ_UNSUPPORTED, "from Color to Grayscale before performing this function"));
+                                 NQ_UNSUPPORTED,
+                                 "from Color to Grayscale before performing this function"));
     EXPECT_TRUE(nqtest::throwsNQ(
-        [&] { Converter::nqConvertImage(rgb, static_cast<NQImageConversions>(4)); },
-        NQ_UNSUPPORTED, "Only Supports 1, 8 and 24 bit images!"));
+        [&] { Converter::nqConvertImage(rgb, static_cast<NQImageConversions>(4)); }, NQ_UNSUPPORTED,
+        "Only Supports 1, 8 and 24 bit images!"));
     NQImage odd;
     odd.nqLoadImage(2, 2, 16, false);
     EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(odd, NQ_TO_BINARY); },
                                  NQ_UNSUPPORTED, "Only supports Upscaling of images.!"));
-    EXPECT_TRUE(nqtest::throwsNQ([&] { Converter::nqConvertImage(odd, NQ_TO_GRAY); },
-                                 NQ_NOT_IMPLEMENTED,
-                                 "<NQBitsPerPixelConverter::nqConvertImage()> Not Yet Implemented!"));
+    EXPECT_TRUE(
+        nqtest::throwsNQ([&] { Converter::nqConvertImage(odd, NQ_TO_GRAY); }, NQ_NOT_IMPLEMENTED,
+                         "<NQBitsPerPixelConverter::nqConvertImage()> Not Yet Implemented!"));
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ public:
 
 private:
     void check() const {
-        if (throws) throw NQException(NQ_UNSUPPORTED, "<FakeCodec> refused", "FakeCodec", 1);
+        if (throws)
+            throw NQException(NQ_UNSUPPORTED, "<FakeCodec> refused", "FakeCodec", 1);
     }
     NQImage result() const {
         check();
@@ -110,7 +111,8 @@ TEST(ImageFactory, PrefersTheSuffixCodecThenProbesInRegistrationOrder) {
     factory.nqRegisterImageType(&first);
     factory.nqRegisterImageType(&second);
     nqtest::TempDir dir;
-    for (const char* name : {"x.two", "x.one", "x.TWO", "noext"}) nqtest::writeFile(dir.file(name), "ABC");
+    for (const char* name : {"x.two", "x.one", "x.TWO", "noext"})
+        nqtest::writeFile(dir.file(name), "ABC");
     EXPECT_EQ(factory.nqIdentifyImageType(dir.file("x.two").c_str()), &second);
     EXPECT_EQ(factory.nqIdentifyImageType(dir.file("x.one").c_str()), &second);  // taken over
     EXPECT_EQ(factory.nqIdentifyImageType(dir.file("x.TWO").c_str()), &first);   // exact case only
@@ -178,8 +180,9 @@ TEST(ImageFactory, FailingChosenCodecIsLoggedThenTheIdentifiedCodecLoads) {
               "loading image with TIFF\n");
     EXPECT_EQ(loaded.nqGetWidth(), 9);
     // From memory, a codec that does not accept the bytes is passed over silently.
-    EXPECT_EQ(logAtInfo([&] { loaded = factory->nqLoadImage(bytes.data(), int(bytes.size()), &chosen); }),
-              "Over riding image type..Using \nCHOSEN\n\n\n");
+    EXPECT_EQ(
+        logAtInfo([&] { loaded = factory->nqLoadImage(bytes.data(), int(bytes.size()), &chosen); }),
+        "Over riding image type..Using \nCHOSEN\n\n\n");
     EXPECT_EQ(loaded.nqGetWidth(), 9);
     // A chosen codec that works is used whatever the name says.
     FakeCodec willing("WILLING", "w", "II");
@@ -231,8 +234,9 @@ TEST(ImageFactory, ImageMembersLoadAndSaveThroughTheFactory) {
     int encoded = 0;
     EXPECT_TRUE(throwsNQ([&] { page.nqSaveImageToMem(encoded, nullptr); }, NQ_UNSUPPORTED,
                          "No image type given for saving to memory"));
-    EXPECT_TRUE(throwsNQ([&] { NQImage().nqSaveImageToMem(encoded, NQTIFFImage::createImageReader()); },
-                         NQ_NULL_DATA, "Image Data is NULL!"));
+    EXPECT_TRUE(
+        throwsNQ([&] { NQImage().nqSaveImageToMem(encoded, NQTIFFImage::createImageReader()); },
+                 NQ_NULL_DATA, "Image Data is NULL!"));
     unsigned char* block = page.nqSaveImageToMem(encoded, NQTIFFImage::createImageReader());
     EXPECT_EQ(std::string(reinterpret_cast<char*>(block), encoded), bytes);
     std::free(block);

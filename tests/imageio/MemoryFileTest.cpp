@@ -21,11 +21,13 @@ class MemoryFileTest : public ::testing::Test {
 protected:
     int open(void* buffer, int size, const char* mode) {
         const int fd = mfs_open(buffer, size, mode);
-        if (fd >= 0) opened_.push_back(fd);
+        if (fd >= 0)
+            opened_.push_back(fd);
         return fd;
     }
     void TearDown() override {
-        for (int fd : opened_) mfs_discard(fd), mfs_close(fd);
+        for (int fd : opened_)
+            mfs_discard(fd), mfs_close(fd);
     }
 
 private:
@@ -35,7 +37,8 @@ private:
 TEST_F(MemoryFileTest, TableHoldsTwentyFilesAndReusesAFreedSlot) {
     char byte = 0;
     std::vector<int> fds;
-    for (int i = 0; i < NQ_MEM_FILE_SLOTS; ++i) fds.push_back(open(&byte, 1, "r"));
+    for (int i = 0; i < NQ_MEM_FILE_SLOTS; ++i)
+        fds.push_back(open(&byte, 1, "r"));
     EXPECT_GE(fds.back(), 0);
     EXPECT_EQ(mfs_open(&byte, 1, "r"), -1);
     ASSERT_EQ(mfs_close(fds[7]), 0);
@@ -164,9 +167,9 @@ TEST(FileBasedIO, WritesThenReadsLinesIntegersAndWhiteSpace) {
     EXPECT_EQ(in.nqSkipWhitespace(), 2);
     EXPECT_EQ(in.nqGetLine(), "x");
     EXPECT_EQ(in.nqRead(line, 1), 0);
-    EXPECT_TRUE(nqtest::throwsNQ([&] { NQFileBasedIO missing(dir.file("none").c_str(), "rb"); },
-                                 NQ_FILE_OPEN_ERROR,
-                                 "<NQFileBasedIO::NQFileBasedIO()> Could not open output image file"));
+    EXPECT_TRUE(nqtest::throwsNQ(
+        [&] { NQFileBasedIO missing(dir.file("none").c_str(), "rb"); }, NQ_FILE_OPEN_ERROR,
+        "<NQFileBasedIO::NQFileBasedIO()> Could not open output image file"));
 }
 
 }  // namespace

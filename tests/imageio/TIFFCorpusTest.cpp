@@ -32,9 +32,11 @@ std::vector<std::vector<std::string>> tiffRows(const std::string& manifest) {
     while (std::getline(in, line)) {
         std::vector<std::string> cells;
         std::stringstream split(line);
-        for (std::string cell; std::getline(split, cell, '\t');) cells.push_back(cell);
+        for (std::string cell; std::getline(split, cell, '\t');)
+            cells.push_back(cell);
         cells.resize(14);
-        if (cells[1] == "tiff") rows.push_back(cells);
+        if (cells[1] == "tiff")
+            rows.push_back(cells);
     }
     return rows;
 }
@@ -55,10 +57,12 @@ double meanSample(const NQImage& image) {
     double sum = 0;
     if (image.nqGetBitsPerPixel() == 1) {
         for (int y = 0; y < image.nqGetHeight(); ++y)
-            for (int x = 0; x < image.nqGetWidth(); ++x) sum += image.nqGetPixelValue(x, y);
+            for (int x = 0; x < image.nqGetWidth(); ++x)
+                sum += image.nqGetPixelValue(x, y);
         return sum / (double(image.nqGetWidth()) * image.nqGetHeight());
     }
-    for (std::size_t i = 0; i < image.nqGetImageDataSize(); ++i) sum += image.nqGetImageData()[i];
+    for (std::size_t i = 0; i < image.nqGetImageDataSize(); ++i)
+        sum += image.nqGetImageData()[i];
     return sum / double(image.nqGetImageDataSize());
 }
 
@@ -86,7 +90,8 @@ int load(const std::string& path, int page, NQImage& image) {
 
 TEST(TIFFCorpus, EveryManifestRowLoadsOrIsRefusedAsListed) {
     const std::string root = nqtest::sharedPath("corpus/");
-    if (!std::ifstream(root + "manifest.tsv")) GTEST_SKIP() << "no corpus at " << root;
+    if (!std::ifstream(root + "manifest.tsv"))
+        GTEST_SKIP() << "no corpus at " << root;
     int checked = 0;
     for (std::vector<std::string> row : tiffRows(root + "manifest.tsv")) {
         SCOPED_TRACE(row[0]);
@@ -95,7 +100,8 @@ TEST(TIFFCorpus, EveryManifestRowLoadsOrIsRefusedAsListed) {
         const std::string path = root + row[0].substr(0, hash);
         const std::string::size_type alt = row[13].find("alt: load ");
         if (row[3] == "unsure") {
-            if (alt == std::string::npos) continue;
+            if (alt == std::string::npos)
+                continue;
             // "alt: load <bpp> <w>x<h> sha256 <hash> ..."
             std::stringstream words(row[13].substr(alt + 10));
             std::string size, label;
@@ -118,7 +124,8 @@ TEST(TIFFCorpus, EveryManifestRowLoadsOrIsRefusedAsListed) {
             if (row[3] == "load")
                 EXPECT_EQ(nqtest::sha256Hex(canonicalPixels(image)), row[8]);
             else
-                EXPECT_NEAR(meanSample(image), std::atof(row[9].c_str()), std::atof(row[10].c_str()));
+                EXPECT_NEAR(meanSample(image), std::atof(row[9].c_str()),
+                            std::atof(row[10].c_str()));
         }
         if (row[11] == "E4") {
             EXPECT_TRUE(nqtest::throwsNQ([&] { NQImage::nqGetTotalPages(path.c_str()); },

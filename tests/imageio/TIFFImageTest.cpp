@@ -23,10 +23,12 @@
 
 namespace {
 
-using nqtest::TiffBuilder;
 using nqtest::throwsNQ;
+using nqtest::TiffBuilder;
 
-NQTIFFImage* codec() { return NQTIFFImage::createImageReader(); }
+NQTIFFImage* codec() {
+    return NQTIFFImage::createImageReader();
+}
 
 // Pseudo-random pixels with one blank row; odd widths leave unused bits.
 NQImage pattern(int bits, int width = 37, int height = 23) {
@@ -49,11 +51,12 @@ NQImage pattern(int bits, int width = 37, int height = 23) {
     const int perRow = a.nqGetBitsPerPixel() == 1 ? a.nqGetWidth() : a.nqGetRowSize();
     for (int y = 0; y < a.nqGetHeight(); ++y)
         for (int x = 0; x < perRow; ++x) {
-            const bool same = a.nqGetBitsPerPixel() == 1
-                                  ? a.nqGetPixelValue(x, y) == b.nqGetPixelValue(x, y)
-                                  : a.nqGetImageData()[y * perRow + x] ==
-                                        b.nqGetImageData()[y * perRow + x];
-            if (!same) return ::testing::AssertionFailure() << "differs at " << x << "," << y;
+            const bool same =
+                a.nqGetBitsPerPixel() == 1
+                    ? a.nqGetPixelValue(x, y) == b.nqGetPixelValue(x, y)
+                    : a.nqGetImageData()[y * perRow + x] == b.nqGetImageData()[y * perRow + x];
+            if (!same)
+                return ::testing::AssertionFailure() << "differs at " << x << "," << y;
         }
     return ::testing::AssertionSuccess();
 }
@@ -95,7 +98,9 @@ TEST_P(TIFFRoundTrip, FileAndMemoryPreserveEveryPixelAndAgreeByteForByte) {
     const NQImage fromFile = codec()->nqLoadImage(path.c_str());
     EXPECT_TRUE(samePixels(original, fromFile));
     EXPECT_TRUE(samePixels(original, loadFromMemory(inMemory)));
-    EXPECT_EQ(fromFile.nqGetColorModel(), bits == 1 ? NQ_BINARY : bits == 8 ? NQ_GRAY : NQ_RGBCOLOR);
+    EXPECT_EQ(fromFile.nqGetColorModel(), bits == 1   ? NQ_BINARY
+                                          : bits == 8 ? NQ_GRAY
+                                                      : NQ_RGBCOLOR);
     EXPECT_EQ(fromFile.nqGetDataAlignment(), NQ_1BYTE_ALIGN);
     EXPECT_FLOAT_EQ(fromFile.nqGetXResolution(), 300);
 }
@@ -157,12 +162,14 @@ TEST(TIFFImage, TextFieldsAndResolutionTravelWithTheImage) {
     NQImage image = pattern(8, 5, 5);
     const char* names[] = {"artist",       "hostcomputer",  "software", "imagedescription",
                            "scanner_make", "scanner_model", "datetime", "copyright"};
-    for (const char* name : names) image.nqSetTag(name, std::string("v-") + name);
+    for (const char* name : names)
+        image.nqSetTag(name, std::string("v-") + name);
     image.nqSetTag("unrelated", "x");
     image.nqSetResolution(0, 0);
     image.nqSetResolutionUnits(NQImageHead::NQ_RES_NONE);
     const NQImage loaded = loadFromMemory(saveToMemory(image, COMPRESSION_NONE, false));
-    for (const char* name : names) EXPECT_EQ(loaded.nqGetTag(name), std::string("v-") + name);
+    for (const char* name : names)
+        EXPECT_EQ(loaded.nqGetTag(name), std::string("v-") + name);
     EXPECT_FALSE(loaded.nqIsTagSet("unrelated"));
     EXPECT_FLOAT_EQ(loaded.nqGetXResolution(), 200);  // 0 is written as 200
     EXPECT_FLOAT_EQ(loaded.nqGetYResolution(), 200);
@@ -176,9 +183,11 @@ TEST(TIFFImage, ResolutionUnitsOfOtherFiles) {
     for (const auto& [unit, expected, perInch] : cases) {
         TiffBuilder builder = TiffBuilder::basic(2, 1, 8, 1, 1);
         builder.rationalField(282, 100, 1).rationalField(283, 100, 1);
-        if (unit != 0) builder.shortField(296, static_cast<std::uint16_t>(unit));
+        if (unit != 0)
+            builder.shortField(296, static_cast<std::uint16_t>(unit));
         const std::string bytes = builder.build({"ab"});
-        const NQImageHead head = codec()->nqLoadHeader(bytes.data(), static_cast<int>(bytes.size()));
+        const NQImageHead head =
+            codec()->nqLoadHeader(bytes.data(), static_cast<int>(bytes.size()));
         EXPECT_NEAR(head.nqGetYResolution(), expected, 1e-3) << unit;
         EXPECT_EQ(head.nqGetResolutionInInches(), perInch) << unit;
     }
@@ -189,10 +198,13 @@ TEST(TIFFImage, ResolutionUnitsOfOtherFiles) {
 TEST(TIFFImage, SubBytePaletteIndicesAreUnpackedAndLongStripsCutOff) {
     // 4-bit indices 0..15 over two rows of 8; entry i is grey 17 i.
     std::vector<std::uint16_t> map(3 * 16);
-    for (int i = 0; i < 48; ++i) map[i] = static_cast<std::uint16_t>(257 * 17 * (i % 16));
-    const NQImage four = loadFromMemory(
-        TiffBuilder::basic(8, 2, 4, 1, 3).shortField(320, map).build({"\x01\x23\x45\x67\x89\xab\xcd\xef"}));
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(four.nqGetImageData()[3 * i], 17 * i) << i;
+    for (int i = 0; i < 48; ++i)
+        map[i] = static_cast<std::uint16_t>(257 * 17 * (i % 16));
+    const NQImage four = loadFromMemory(TiffBuilder::basic(8, 2, 4, 1, 3)
+                                            .shortField(320, map)
+                                            .build({"\x01\x23\x45\x67\x89\xab\xcd\xef"}));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(four.nqGetImageData()[3 * i], 17 * i) << i;
 
     // 16-bit indices decode to two bytes per pixel: one byte per pixel is
     // taken and nothing is written beyond the index buffer.
@@ -208,7 +220,8 @@ TEST(TIFFImage, OddPagesAreRefusedOrReadAsLibtiffDecides) {
                          "<NQTIFFImage::nqLoadImage()> Unsupported tiff type"));
     // libtiff 4 reads an 8-bit palette page without a colour map as grey and
     // will not open one of fewer bits, so the colour-map refusal is unreachable.
-    EXPECT_EQ(loadFromMemory(TiffBuilder::basic(2, 2, 8, 1, 3).build({"abcd"})).nqGetBitsPerPixel(), 8);
+    EXPECT_EQ(loadFromMemory(TiffBuilder::basic(2, 2, 8, 1, 3).build({"abcd"})).nqGetBitsPerPixel(),
+              8);
     EXPECT_EQ(codeOf([] { loadFromMemory(TiffBuilder::basic(2, 2, 4, 1, 3).build({"ab"})); }),
               NQ_UNKNOWN_FORMAT);
     // Without ImageWidth libtiff will not open the file at all.
@@ -223,9 +236,18 @@ TEST(TIFFImage, OddPagesAreRefusedOrReadAsLibtiffDecides) {
 TEST(TIFFImage, RecognisesBothByteOrdersWithEitherVersionByteOrder) {
     for (const char* head : {"II*\0", "II\0*", "MM\0*", "MM*\0"})
         EXPECT_TRUE(codec()->nqSupportImageBuffer((std::string(head, 4) + "1234").data(), 8));
-    EXPECT_FALSE(codec()->nqSupportImageBuffer("IM*\0" "1234", 8));
-    EXPECT_FALSE(codec()->nqSupportImageBuffer("II+\0" "1234", 8));  // BigTIFF
-    EXPECT_FALSE(codec()->nqSupportImageBuffer("II*\0" "123", 7));
+    EXPECT_FALSE(
+        codec()->nqSupportImageBuffer("IM*\0"
+                                      "1234",
+                                      8));
+    EXPECT_FALSE(
+        codec()->nqSupportImageBuffer("II+\0"
+                                      "1234",
+                                      8));  // BigTIFF
+    EXPECT_FALSE(
+        codec()->nqSupportImageBuffer("II*\0"
+                                      "123",
+                                      7));
 
     nqtest::TempDir dir;
     nqtest::writeFile(dir.file("three"), std::string("II*", 3));
@@ -266,7 +288,8 @@ TEST(TIFFImage, PagesAreCountedAndAddressedFromOne) {
     EXPECT_TRUE(throwsNQ([&] { codec()->nqLoadImageAtPage(path.c_str(), 0); }, NQ_INVALID_PAGE,
                          std::string("<NQTIFFImage::nqLoadImageAtPage()> ") + zero));
     EXPECT_TRUE(throwsNQ([&] { codec()->nqLoadHeaderAtPage(bytes.data(), int(bytes.size()), -1); },
-                         NQ_INVALID_PAGE, std::string("<NQTIFFImage::nqLoadHeaderAtPage()> ") + zero));
+                         NQ_INVALID_PAGE,
+                         std::string("<NQTIFFImage::nqLoadHeaderAtPage()> ") + zero));
     EXPECT_TRUE(throwsNQ([&] { loadFromMemory(bytes, 4); }, NQ_INVALID_PAGE,
                          "<NQTIFFImage::nqLoadImage()> Invalid page number"));
 
@@ -288,10 +311,12 @@ TEST(TIFFImage, WangFilesAreRecognisedAndCountedButNotLoaded) {
     const char* image = "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported";
     const char* header = "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported";
     EXPECT_TRUE(throwsNQ([&] { codec()->nqLoadImage(path.c_str()); }, NQ_INVALID_CONTENT, image));
-    EXPECT_TRUE(throwsNQ([&] { codec()->nqLoadImage(wang.data(), size); }, NQ_INVALID_CONTENT, image));
+    EXPECT_TRUE(
+        throwsNQ([&] { codec()->nqLoadImage(wang.data(), size); }, NQ_INVALID_CONTENT, image));
     EXPECT_TRUE(throwsNQ([&] { codec()->nqLoadHeader(path.c_str()); }, NQ_INVALID_CONTENT, header));
     // After a zero byte the marker is not seen.
-    const std::string hidden = TiffBuilder::basic(4, 2, 8, 1, 1).build({std::string("x\0WANGab", 8)});
+    const std::string hidden =
+        TiffBuilder::basic(4, 2, 8, 1, 1).build({std::string("x\0WANGab", 8)});
     EXPECT_EQ(loadFromMemory(hidden).nqGetWidth(), 4);
 }
 
@@ -299,10 +324,11 @@ TEST(TIFFImage, RefusedSavesLeaveAnExistingFileUntouched) {
     nqtest::TempDir dir;
     const std::string path = dir.file("precious.tif");
     nqtest::writeFile(path, "precious");
-    EXPECT_TRUE(throwsNQ([&] { codec()->nqSaveImage(path.c_str(), pattern(1), COMPRESSION_LZW, true); },
-                         NQ_INVALID_CONTENT,
-                         "<NQTIFFImage::nqSaveImage()> Requested compression type not supported "
-                         "for binary tiff images"));
+    EXPECT_TRUE(
+        throwsNQ([&] { codec()->nqSaveImage(path.c_str(), pattern(1), COMPRESSION_LZW, true); },
+                 NQ_INVALID_CONTENT,
+                 "<NQTIFFImage::nqSaveImage()> Requested compression type not supported "
+                 "for binary tiff images"));
     EXPECT_TRUE(throwsNQ([&] { codec()->nqSaveImage(path.c_str(), pattern(8), 3, true); },
                          NQ_INVALID_CONTENT,
                          "<NQTIFFImage::nqSaveImage()> Requested compression type not supported "
@@ -310,19 +336,22 @@ TEST(TIFFImage, RefusedSavesLeaveAnExistingFileUntouched) {
     // libtiff would write a file without pixel data for a number it has no
     // encoder for, and report success.
     EXPECT_TRUE(throwsNQ([&] { codec()->nqSaveImage(path.c_str(), pattern(8), 12345, true); },
-                         NQ_INVALID_CONTENT, "Requested compression type not supported by libtiff"));
+                         NQ_INVALID_CONTENT,
+                         "Requested compression type not supported by libtiff"));
     EXPECT_TRUE(throwsNQ([&] { codec()->nqSaveImage(path.c_str(), NQImage()); }, NQ_NULL_DATA,
                          "Image Data is NULL!"));
     EXPECT_EQ(nqtest::readFile(path), "precious");
-    EXPECT_TRUE(throwsNQ([&] { codec()->nqSaveImage(dir.file("no/dir/x.tif").c_str(), pattern(8)); },
-                         NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Could not open for writing"));
+    EXPECT_TRUE(
+        throwsNQ([&] { codec()->nqSaveImage(dir.file("no/dir/x.tif").c_str(), pattern(8)); },
+                 NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Could not open for writing"));
 }
 
 TEST(TIFFImage, HugeClaimedSizeIsRefusedBeforeAllocating) {
     for (std::uint16_t photometric : {0, 1, 2, 3}) {
         TiffBuilder builder = TiffBuilder::basic(100000, 100000, photometric == 0 ? 1 : 8,
                                                  photometric == 2 ? 3 : 1, photometric);
-        if (photometric == 3) builder.shortField(320, std::vector<std::uint16_t>(3 * 256));
+        if (photometric == 3)
+            builder.shortField(320, std::vector<std::uint16_t>(3 * 256));
         const std::string bytes = builder.build({std::string(16, '\0')});
         EXPECT_EQ(codec()->nqLoadHeader(bytes.data(), int(bytes.size())).nqGetWidth(), 100000);
         EXPECT_TRUE(throwsNQ([&] { loadFromMemory(bytes); }, NQ_MEMORY_ERROR,

@@ -16,7 +16,8 @@ class TiffBuilder {
 public:
     TiffBuilder& shortField(std::uint16_t tag, const std::vector<std::uint16_t>& values) {
         std::string bytes;
-        for (std::uint16_t v : values) put(bytes, v, 2);
+        for (std::uint16_t v : values)
+            put(bytes, v, 2);
         return field(tag, 3, values.size(), bytes);
     }
     TiffBuilder& shortField(std::uint16_t tag, std::uint16_t value) {
@@ -27,7 +28,8 @@ public:
         put(bytes, value, 4);
         return field(tag, 4, 1, bytes);
     }
-    TiffBuilder& rationalField(std::uint16_t tag, std::uint32_t numerator, std::uint32_t denominator) {
+    TiffBuilder& rationalField(std::uint16_t tag, std::uint32_t numerator,
+                               std::uint32_t denominator) {
         std::string bytes;
         put(bytes, numerator, 4);
         put(bytes, denominator, 4);
@@ -64,7 +66,8 @@ public:
         }
         fields[273] = Field{4, std::uint32_t(strips.size()), offsets};
         fields[279] = Field{4, std::uint32_t(strips.size()), counts};
-        if (data.size() % 2) data.push_back('\0');
+        if (data.size() % 2)
+            data.push_back('\0');
         const std::size_t directory = 8 + data.size();
         const std::size_t extra = directory + 2 + 12 * fields.size() + 4;
         std::string out = "II*";
@@ -100,7 +103,8 @@ private:
         return *this;
     }
     static void put(std::string& out, std::uint64_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
     }
 
     std::map<std::uint16_t, Field> fields_;

@@ -37,8 +37,8 @@ inline std::string sha256Hex(const unsigned char* data, std::size_t length) {
         std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6],
                       hh = h[7];
         for (int i = 0; i < 64; ++i) {
-            const std::uint32_t t1 = hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) +
-                                     ((e & f) ^ (~e & g)) + k[i] + w[i];
+            const std::uint32_t t1 =
+                hh + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + k[i] + w[i];
             const std::uint32_t t2 =
                 (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
             hh = g;
@@ -54,22 +54,26 @@ inline std::string sha256Hex(const unsigned char* data, std::size_t length) {
     };
 
     std::size_t full = length / 64;
-    for (std::size_t i = 0; i < full; ++i) compress(data + 64 * i);
+    for (std::size_t i = 0; i < full; ++i)
+        compress(data + 64 * i);
     // Final block(s): the rest, a 1 bit, zeros, and the length in bits.
     unsigned char tail[128] = {0};
     const std::size_t rest = length % 64;
-    for (std::size_t i = 0; i < rest; ++i) tail[i] = data[64 * full + i];
+    for (std::size_t i = 0; i < rest; ++i)
+        tail[i] = data[64 * full + i];
     tail[rest] = 0x80;
     const std::size_t tailBlocks = rest < 56 ? 1 : 2;
     const std::uint64_t bits = std::uint64_t(length) * 8;
     for (int i = 0; i < 8; ++i)
         tail[tailBlocks * 64 - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
-    for (std::size_t i = 0; i < tailBlocks; ++i) compress(tail + 64 * i);
+    for (std::size_t i = 0; i < tailBlocks; ++i)
+        compress(tail + 64 * i);
 
     static const char* hex = "0123456789abcdef";
     std::string out;
     for (std::uint32_t word : h)
-        for (int shift = 28; shift >= 0; shift -= 4) out += hex[(word >> shift) & 0xf];
+        for (int shift = 28; shift >= 0; shift -= 4)
+            out += hex[(word >> shift) & 0xf];
     return out;
 }
 
