@@ -9,7 +9,7 @@
 // past the block, and one whose strips decode to fewer leaves zero bytes.
 // libtiff's own allocations are capped through its open options.
 //
-// Sub-byte palette indices (1, 2 or 4 bits) are unpacked row by row so that
+// Sub-byte palette indices (1 to 7 bits) are unpacked row by row so that
 // an index never exceeds the colour map, which holds 2^bits entries.
 //
 // Memory buffers are read through the memory files directly, without a
@@ -348,9 +348,13 @@ std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
         for (int x = 0; x < width; ++x) {
             unsigned index;
             if (packed) {
+                // A 16-bit window, as indices of 3, 5, 6 or 7 bits may span
+                // two bytes; the byte after the end of a row reads as 0.
                 const std::uint64_t bit = std::uint64_t(x) * bitsPerSample * samples;
-                const int shift = 8 - bitsPerSample - static_cast<int>(bit % 8);
-                index = (row[bit / 8] >> shift) & mask;
+                const std::uint64_t at = bit / 8;
+                const unsigned window =
+                    unsigned(row[at]) << 8 | (at + 1 < rawRow ? row[at + 1] : 0);
+                index = (window >> (16 - bitsPerSample - static_cast<int>(bit % 8))) & mask;
             } else {
                 index = row[x];
             }

@@ -206,6 +206,15 @@ TEST(TIFFImage, SubBytePaletteIndicesAreUnpackedAndLongStripsCutOff) {
     for (int i = 0; i < 16; ++i)
         EXPECT_EQ(four.nqGetImageData()[3 * i], 17 * i) << i;
 
+    // 3-bit indices 0..7 straddle byte boundaries.
+    std::vector<std::uint16_t> map3(3 * 8);
+    for (int i = 0; i < 24; ++i)
+        map3[i] = static_cast<std::uint16_t>(257 * 30 * (i % 8));
+    const NQImage three = loadFromMemory(
+        TiffBuilder::basic(8, 1, 3, 1, 3).shortField(320, map3).build({"\x05\x39\x77"}));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(three.nqGetImageData()[3 * i], 30 * i) << i;
+
     // 16-bit indices decode to two bytes per pixel: one byte per pixel is
     // taken and nothing is written beyond the index buffer.
     const NQImage sixteen = loadFromMemory(TiffBuilder::basic(64, 64, 16, 1, 3)
