@@ -9,8 +9,9 @@
 // past the block, and one whose strips decode to fewer leaves zero bytes.
 // libtiff's own allocations are capped through its open options.
 //
-// Sub-byte palette indices (1 to 7 bits) are unpacked row by row so that
-// an index never exceeds the colour map, which holds 2^bits entries.
+// Palette indices are read as the first sample of each pixel at their own
+// width (1 to 16 bits), so an index never exceeds the colour map, which holds
+// 2^bits entries, and extra samples such as alpha are skipped.
 //
 // Memory buffers are read through the memory files directly, without a
 // private copy: a memory file opened for reading never writes to, grows or
@@ -311,15 +312,37 @@ std::unique_ptr<unsigned char[]> readThroughRGBA(TIFF* tif, int width, int heigh
     return data;
 }
 
+// Index of pixel x of a decoded palette row: its first sample. Samples are
+// packed most significant bit first into byte-aligned rows, except that
+// libtiff hands 16-bit samples over in host byte order. Bytes past the end of
+// the row read as 0.
+unsigned paletteIndex(const unsigned char* row, std::uint64_t rowBytes, int x, int bitsPerSample,
+                      int samples) {
+    const std::uint64_t bit = std::uint64_t(x) * bitsPerSample * samples;
+    const std::uint64_t at = bit / 8;
+    if (bitsPerSample == 16) {
+        std::uint16_t value = 0;
+        std::memcpy(&value, row + at, 2);
+        return value;
+    }
+    // 24 bits hold any index of up to 15 bits wherever it starts in a byte.
+    std::uint32_t window = 0;
+    for (std::uint64_t i = at; i < at + 3; ++i)
+        window = window << 8 | (i < rowBytes ? row[i] : 0);
+    return (window >> (24 - bitsPerSample - static_cast<int>(bit % 8))) &
+           ((1u << bitsPerSample) - 1);
+}
+
 std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
     const int bitsPerSample = fieldOr(tif, TIFFTAG_BITSPERSAMPLE, 1);
     const int samples = fieldOr(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    // Indices of 8 bits and more take one byte of the decoded strips per pixel;
-    // smaller ones are packed into byte-aligned rows.
-    const bool packed = bitsPerSample < 8;
-    const std::uint64_t rowBits = std::uint64_t(width) * bitsPerSample * samples;
-    const std::uint64_t rawRow = packed ? (rowBits + 7) / 8 : std::uint64_t(width);
-    const std::uint64_t rawBytes = rawRow * std::uint64_t(height);
+    if (bitsPerSample < 1 || bitsPerSample > 16)
+        fail(NQ_UNSUPPORTED,
+             "<NQTIFFImage::nqLoadImage()> Unsupported tiff type (palette indices of more than 16 "
+             "bits)",
+             __LINE__);
+    const std::uint64_t rowBytes = (std::uint64_t(width) * bitsPerSample * samples + 7) / 8;
+    const std::uint64_t rawBytes = rowBytes * std::uint64_t(height);
     const char* kNoIndexMemory =
         "<NQTIFFImage::nqLoadImage()> Could not allocate enough memory for the palette_raw_data "
         "image";
@@ -332,6 +355,7 @@ std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
         fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
 
+    // libtiff's colour map holds 2^bits entries, so every index is in range.
     std::uint16_t* red = nullptr;
     std::uint16_t* green = nullptr;
     std::uint16_t* blue = nullptr;
@@ -341,23 +365,10 @@ std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
     readStrips(tif, indices.get(), static_cast<std::size_t>(rawBytes));
 
     unsigned char* out = data.get();
-    const unsigned char* raw = indices.get();
-    const unsigned mask = packed ? (1u << bitsPerSample) - 1 : 0xffu;
     for (int y = 0; y < height; ++y) {
-        const unsigned char* row = raw + std::size_t(y) * rawRow;
+        const unsigned char* row = indices.get() + std::size_t(y) * rowBytes;
         for (int x = 0; x < width; ++x) {
-            unsigned index;
-            if (packed) {
-                // A 16-bit window, as indices of 3, 5, 6 or 7 bits may span
-                // two bytes; the byte after the end of a row reads as 0.
-                const std::uint64_t bit = std::uint64_t(x) * bitsPerSample * samples;
-                const std::uint64_t at = bit / 8;
-                const unsigned window =
-                    unsigned(row[at]) << 8 | (at + 1 < rawRow ? row[at + 1] : 0);
-                index = (window >> (16 - bitsPerSample - static_cast<int>(bit % 8))) & mask;
-            } else {
-                index = row[x];
-            }
+            const unsigned index = paletteIndex(row, rowBytes, x, bitsPerSample, samples);
             *out++ = static_cast<unsigned char>(red[index] / 257);
             *out++ = static_cast<unsigned char>(green[index] / 257);
             *out++ = static_cast<unsigned char>(blue[index] / 257);

@@ -195,7 +195,7 @@ TEST(TIFFImage, ResolutionUnitsOfOtherFiles) {
     EXPECT_FLOAT_EQ(loadFromMemory(bare).nqGetXResolution(), 200);
 }
 
-TEST(TIFFImage, SubBytePaletteIndicesAreUnpackedAndLongStripsCutOff) {
+TEST(TIFFImage, PaletteIndexIsTheFirstSampleAtItsOwnWidth) {
     // 4-bit indices 0..15 over two rows of 8; entry i is grey 17 i.
     std::vector<std::uint16_t> map(3 * 16);
     for (int i = 0; i < 48; ++i)
@@ -215,12 +215,15 @@ TEST(TIFFImage, SubBytePaletteIndicesAreUnpackedAndLongStripsCutOff) {
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(three.nqGetImageData()[3 * i], 30 * i) << i;
 
-    // 16-bit indices decode to two bytes per pixel: one byte per pixel is
-    // taken and nothing is written beyond the index buffer.
-    const NQImage sixteen = loadFromMemory(TiffBuilder::basic(64, 64, 16, 1, 3)
-                                               .shortField(320, std::vector<std::uint16_t>(3 << 16))
-                                               .build({std::string(2 * 64 * 64, '\x07')}));
-    EXPECT_EQ(sixteen.nqGetImageDataSize(), 64u * 64u * 3u);
+    // An 8-bit index followed by an alpha sample: the alpha byte is skipped.
+    std::vector<std::uint16_t> map8(3 * 256);
+    for (int i = 0; i < 3 * 256; ++i)
+        map8[i] = static_cast<std::uint16_t>(257 * (i % 256));
+    const NQImage withAlpha = loadFromMemory(TiffBuilder::basic(3, 1, 8, 2, 3)
+                                                 .shortField(320, map8)
+                                                 .build({"\x0a\xff\x14\xff\x1e\xff"}));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(withAlpha.nqGetImageData()), 9),
+              "\x0a\x0a\x0a\x14\x14\x14\x1e\x1e\x1e");
 }
 
 TEST(TIFFImage, OddPagesAreRefusedOrReadAsLibtiffDecides) {
