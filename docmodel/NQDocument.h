@@ -37,12 +37,12 @@ public:
     NQDocument(const char* imageFile, const std::string& pageId, const std::string& documentId);
     NQDocument(const NQDocument& source);
     // Takes over the pages, id and tags of `source`, which is left without pages.
-    NQDocument(NQDocument&& source) noexcept;
+    NQDocument(NQDocument&& source);
     // Deletes the pages, appends a clone of every source page, copies id and
     // tags. Self assignment throws NQ_MEMORY_ERROR.
     NQDocument& operator=(const NQDocument& source);
     // Deletes the pages and takes over those of `source`.
-    NQDocument& operator=(NQDocument&& source) noexcept;
+    NQDocument& operator=(NQDocument&& source);
     virtual ~NQDocument();
 
     // ---- page list ------------------------------------------------------------

@@ -112,7 +112,6 @@ private:
     void checkZoneCandidate(const NQZone* z, bool insert) const;
     // Moves a checked zone to `pos` of the zone list.
     void linkZone(NQZone* z, ZoneIterator pos);
-    void insertCopyAt(ZoneIterator pos, const NQZone& source, bool insert);
     bool holdsZone(const NQZone* z) const;
     // Leaves the document list that owns this page, if any.
     void detachFromOwner();

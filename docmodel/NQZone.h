@@ -185,9 +185,11 @@ private:
     // Target of a child append or insert: the rectangle the child's subtree
     // must fit and the page the child will point to.
     struct ChildTarget {
-        long long x, y, width, height;
+        NQPoint origin;
+        int width;
+        int height;
         NQPage* page;
-        bool setPage;
+        bool setPage;  // false: the child keeps its own page pointer
     };
 
     ChildTarget appendTarget() const;
@@ -197,13 +199,14 @@ private:
     void checkChildCandidate(const NQZone* z, const ChildTarget& target, bool insert) const;
     // Moves z to `pos` of the child list; the checks have passed.
     void linkChild(NQZone* z, ZoneIterator pos, const ChildTarget& target);
-    // Appends a checked copy; the copy is deleted when it is refused.
-    void appendCopyAt(ZoneIterator pos, const NQZone& source, bool insert);
 
+    // Throws the refusal of nqSetPagePointer(page) for a non-null page.
+    void checkPageTarget(const NQPage* page) const;
     // Subtree page pointer bookkeeping without checks.
     void applyPagePointer(NQPage* page);
     bool subtreeFitsPage(const NQPage* page) const;
     bool subtreeHasPage(const NQPage* page) const;
+    // True when this zone is `root` or owned, directly or deeper, by it.
     bool isInSubtreeOf(const NQZone* root) const;
 
     void setPageLink(NQPage* page);
@@ -212,8 +215,10 @@ private:
     void detachFromOwner();
     void deleteChildren();
     void resetReferringZones();
-    // Copies fields, pointers and subtree of `source` onto this bare zone.
-    void copyFrom(const NQZone& source);
+    void copyFieldsFrom(const NQZone& source);
+    // Appends copies of the children of `source` (and their subtrees), each
+    // keeping its source's page pointer.
+    void copyChildrenFrom(const NQZone& source);
 
     std::string id_;
     NQPoint origin_;
