@@ -32,24 +32,18 @@ NQDocument::NQDocument(const NQImage& image, const std::string& pageId,
     page.release();
 }
 
-NQDocument::NQDocument(const char* imageFile, const std::string& pageId,
-                       const std::string& documentId)
-    : id_(documentId) {
-    NQImage image(imageFile);
-    std::unique_ptr<NQPage> page(new NQPage(std::move(image), pageId));
-    nqAppendPage(page.get());
-    page.release();
+// Delegating makes the destructor run if cloning a page throws.
+NQDocument::NQDocument(const NQDocument& source) : NQDocument() {
+    *this = source;
 }
 
-// Delegating makes the destructor run if cloning a page throws.
-NQDocument::NQDocument(const NQDocument& source) : NQDocument() { *this = source; }
-
-NQDocument::NQDocument(NQDocument&& source) : NQDocument() { *this = std::move(source); }
+NQDocument::NQDocument(NQDocument&& source) : NQDocument() {
+    *this = std::move(source);
+}
 
 NQDocument& NQDocument::operator=(const NQDocument& source) {
     if (&source == this)
-        fail(NQ_MEMORY_ERROR, "<NQDocument::=()> It is illegal to do self assignment!",
-             __LINE__);
+        fail(NQ_MEMORY_ERROR, "<NQDocument::=()> It is illegal to do self assignment!", __LINE__);
     nqClearPages();
     for (const NQPage* page : source.pages_) {
         std::unique_ptr<NQPage> clone(page->nqClone());
@@ -62,7 +56,8 @@ NQDocument& NQDocument::operator=(const NQDocument& source) {
 }
 
 NQDocument& NQDocument::operator=(NQDocument&& source) {
-    if (&source == this) return *this;
+    if (&source == this)
+        return *this;
     nqClearPages();
     takePagesFrom(source);
     id_ = std::move(source.id_);
@@ -92,7 +87,8 @@ NQDocument::~NQDocument() {
 
 // Pages that point here without being owned here (clones held by a caller).
 void NQDocument::resetReferringPages() noexcept {
-    for (NQPage* page : referring_) page->document_ = nullptr;
+    for (NQPage* page : referring_)
+        page->document_ = nullptr;
     referring_.clear();
 }
 
@@ -100,7 +96,8 @@ void NQDocument::resetReferringPages() noexcept {
 
 void NQDocument::linkPage(NQPage* p, PageIterator pos) {
     p->nqSetDocumentPointer(this);
-    if (pos != pages_.end() && *pos == p) ++pos;
+    if (pos != pages_.end() && *pos == p)
+        ++pos;
     p->detachFromOwner();
     p->ownerPos_ = pages_.insert(pos, p);
     p->ownerDocument_ = this;
@@ -120,7 +117,8 @@ void NQDocument::nqAppendPage(NQPage* p) {
 }
 
 void NQDocument::nqAppendPageList(const PageList& pages) {
-    for (NQPage* p : pages) nqAppendPage(p);
+    for (NQPage* p : pages)
+        nqAppendPage(p);
 }
 
 void NQDocument::nqInsertPage(PageIterator pos, NQPage* p) {
@@ -174,7 +172,8 @@ void NQDocument::nqInsertPageList(PageIterator pos, const PageList& pages) {
                  __LINE__);
     }
     for (NQPage* p : pages) {
-        if (pos != pages_.end() && *pos == p) ++pos;
+        if (pos != pages_.end() && *pos == p)
+            ++pos;
         linkPage(p, pos);
     }
 }
@@ -232,12 +231,14 @@ void NQDocument::nqDeletePage(PageIterator pos) {
 
 // Each page's destructor takes it out of pages_.
 void NQDocument::nqClearPages() {
-    while (!pages_.empty()) delete pages_.back();
+    while (!pages_.empty())
+        delete pages_.back();
 }
 
 bool NQDocument::nqIsPageIteratorValid(PageIterator pos) const {
     for (auto it = pages_.begin(); it != pages_.end(); ++it)
-        if (it == pos) return true;
+        if (it == pos)
+            return true;
     return false;
 }
 

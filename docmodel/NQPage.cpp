@@ -42,7 +42,9 @@ NQPage::NQPage(NQImage&& image, const std::string& id) {
 }
 
 // Delegating makes the destructor run if cloning the zones throws.
-NQPage::NQPage(const NQPage& source) : NQPage() { copyFrom(source); }
+NQPage::NQPage(const NQPage& source) : NQPage() {
+    copyFrom(source);
+}
 
 NQPage& NQPage::operator=(const NQPage& source) {
     if (&source == this)
@@ -68,13 +70,16 @@ NQPage::~NQPage() {
     nqClearZones();
     // Zones that point here without being owned here (copies, zones of other
     // owners) lose their page pointer.
-    for (NQZone* zone : referring_) zone->page_ = nullptr;
+    for (NQZone* zone : referring_)
+        zone->page_ = nullptr;
     referring_.clear();
     nqSetDocumentPointer(nullptr);
     detachFromOwner();
 }
 
-NQPage* NQPage::nqClone() const { return new NQPage(*this); }
+NQPage* NQPage::nqClone() const {
+    return new NQPage(*this);
+}
 
 bool NQPage::operator==(const NQPage& other) const {
     return document_ == other.document_ && id_ == other.id_;
@@ -83,10 +88,12 @@ bool NQPage::operator==(const NQPage& other) const {
 // ---- document link ----------------------------------------------------------------
 
 void NQPage::nqSetDocumentPointer(NQDocument* document) {
-    if (document == document_) return;
+    if (document == document_)
+        return;
     if (document != nullptr) {
         auto pos = document->referring_.insert(document->referring_.end(), this);
-        if (document_ != nullptr) document_->referring_.erase(documentRefPos_);
+        if (document_ != nullptr)
+            document_->referring_.erase(documentRefPos_);
         document_ = document;
         documentRefPos_ = pos;
     } else {
@@ -96,7 +103,8 @@ void NQPage::nqSetDocumentPointer(NQDocument* document) {
 }
 
 void NQPage::detachFromOwner() {
-    if (ownerDocument_ == nullptr) return;
+    if (ownerDocument_ == nullptr)
+        return;
     ownerDocument_->pages_.erase(ownerPos_);
     ownerDocument_ = nullptr;
 }
@@ -130,7 +138,8 @@ void NQPage::linkZone(NQZone* z, ZoneIterator pos) {
     z->applyPagePointer(this);
     // z may already sit at pos (owned here with another page pointer); moving
     // it must not leave pos dangling.
-    if (pos != zones_.end() && *pos == z) ++pos;
+    if (pos != zones_.end() && *pos == z)
+        ++pos;
     z->detachFromOwner();
     z->setParentLink(nullptr);
     z->ownerPos_ = zones_.insert(pos, z);
@@ -161,7 +170,8 @@ void NQPage::nqInsertZone(int n, NQZone* z) {
 }
 
 void NQPage::nqAppendZoneList(const ZoneList& zones) {
-    for (NQZone* z : zones) nqAppendZone(z);
+    for (NQZone* z : zones)
+        nqAppendZone(z);
 }
 
 void NQPage::nqInsertZoneList(ZoneIterator pos, const ZoneList& zones) {
@@ -171,7 +181,8 @@ void NQPage::nqInsertZoneList(ZoneIterator pos, const ZoneList& zones) {
              "invalid!",
              __LINE__);
     for (NQZone* z : zones) {
-        if (pos != zones_.end() && *pos == z) ++pos;
+        if (pos != zones_.end() && *pos == z)
+            ++pos;
         nqInsertZone(pos, z);
     }
 }
@@ -201,7 +212,8 @@ void NQPage::nqInsertZoneCopy(int n, const NQZone& z) {
 }
 
 bool NQPage::holdsZone(const NQZone* z) const {
-    while (z->ownerZone_ != nullptr) z = z->ownerZone_;
+    while (z->ownerZone_ != nullptr)
+        z = z->ownerZone_;
     return z->ownerPage_ == this;
 }
 
@@ -242,12 +254,14 @@ void NQPage::nqDeleteZone(ZoneIterator pos) {
 
 // Each zone's destructor takes it out of zones_.
 void NQPage::nqClearZones() {
-    while (!zones_.empty()) delete zones_.back();
+    while (!zones_.empty())
+        delete zones_.back();
 }
 
 bool NQPage::nqIsZoneIteratorValid(ZoneIterator pos) const {
     for (auto it = zones_.begin(); it != zones_.end(); ++it)
-        if (it == pos) return true;
+        if (it == pos)
+            return true;
     return false;
 }
 

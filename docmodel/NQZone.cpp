@@ -53,8 +53,9 @@ Bounds boundsOf(const NQZone& a, const NQZone& b) {
     const NQPoint pb = b.nqGetZoneOrigin();
     const long long left = std::min<long long>(pa.x, pb.x);
     const long long top = std::min<long long>(pa.y, pb.y);
-    const long long right = std::max<long long>(static_cast<long long>(pa.x) + a.nqGetZoneWidth() - 1,
-                                                static_cast<long long>(pb.x) + b.nqGetZoneWidth() - 1);
+    const long long right =
+        std::max<long long>(static_cast<long long>(pa.x) + a.nqGetZoneWidth() - 1,
+                            static_cast<long long>(pb.x) + b.nqGetZoneWidth() - 1);
     const long long bottom =
         std::max<long long>(static_cast<long long>(pa.y) + a.nqGetZoneHeight() - 1,
                             static_cast<long long>(pb.y) + b.nqGetZoneHeight() - 1);
@@ -140,7 +141,9 @@ NQZone& NQZone::operator=(const NQZone& source) {
     return *this;
 }
 
-NQZone* NQZone::nqClone() const { return new NQZone(*this); }
+NQZone* NQZone::nqClone() const {
+    return new NQZone(*this);
+}
 
 void NQZone::copyFieldsFrom(const NQZone& source) {
     id_ = source.id_;
@@ -166,10 +169,12 @@ void NQZone::copyChildrenFrom(const NQZone& source) {
 // ---- link bookkeeping -----------------------------------------------------------
 
 void NQZone::setPageLink(NQPage* page) {
-    if (page == page_) return;
+    if (page == page_)
+        return;
     if (page != nullptr) {
         auto pos = page->referring_.insert(page->referring_.end(), this);
-        if (page_ != nullptr) page_->referring_.erase(pageRefPos_);
+        if (page_ != nullptr)
+            page_->referring_.erase(pageRefPos_);
         page_ = page;
         pageRefPos_ = pos;
     } else {
@@ -179,10 +184,12 @@ void NQZone::setPageLink(NQPage* page) {
 }
 
 void NQZone::setParentLink(NQZone* parent) {
-    if (parent == parent_) return;
+    if (parent == parent_)
+        return;
     if (parent != nullptr) {
         auto pos = parent->referring_.insert(parent->referring_.end(), this);
-        if (parent_ != nullptr) parent_->referring_.erase(parentRefPos_);
+        if (parent_ != nullptr)
+            parent_->referring_.erase(parentRefPos_);
         parent_ = parent;
         parentRefPos_ = pos;
     } else {
@@ -203,18 +210,21 @@ void NQZone::detachFromOwner() {
 
 // Each child's destructor takes it out of children_.
 void NQZone::deleteChildren() {
-    while (!children_.empty()) delete children_.back();
+    while (!children_.empty())
+        delete children_.back();
 }
 
 // Zones that still name this zone as parent without being owned by it.
 void NQZone::resetReferringZones() {
-    for (NQZone* zone : referring_) zone->parent_ = nullptr;
+    for (NQZone* zone : referring_)
+        zone->parent_ = nullptr;
     referring_.clear();
 }
 
 bool NQZone::isInSubtreeOf(const NQZone* root) const {
     for (const NQZone* zone = this; zone != nullptr; zone = zone->ownerZone_)
-        if (zone == root) return true;
+        if (zone == root)
+            return true;
     return false;
 }
 
@@ -230,13 +240,15 @@ bool NQZone::operator<(const NQZone& other) const {
         fail(NQ_INVALID_INPUT,
              "<NQZone::<()> It is illegal to compare two child zones from different parent zones!",
              __LINE__);
-    if (origin_.y != other.origin_.y) return origin_.y < other.origin_.y;
+    if (origin_.y != other.origin_.y)
+        return origin_.y < other.origin_.y;
     return origin_.x < other.origin_.x;
 }
 
 std::ostream& operator<<(std::ostream& out, const NQZone& zone) {
     const NQPoint origin = zone.nqGetZoneOrigin();
-    out << "ZONE" << " id=" << zone.nqGetZoneId() << " (" << origin.x << "," << origin.y << ") "
+    out << "ZONE"
+        << " id=" << zone.nqGetZoneId() << " (" << origin.x << "," << origin.y << ") "
         << zone.nqGetZoneWidth() << "x" << zone.nqGetZoneHeight() << " "
         << zone.nqGetChildZoneList().size() << " children";
     return out;
@@ -246,8 +258,7 @@ std::ostream& operator<<(std::ostream& out, const NQZone& zone) {
 
 void NQZone::nqSetZoneOrigin(int x, int y) {
     if (page_ != nullptr && page_->nqCheckPageImageData()) {
-        if (x < 0 || y < 0 ||
-            static_cast<long long>(x) + width_ > page_->nqGetPageWidth() ||
+        if (x < 0 || y < 0 || static_cast<long long>(x) + width_ > page_->nqGetPageWidth() ||
             static_cast<long long>(y) + height_ > page_->nqGetPageHeight())
             fail(NQ_OUT_OF_BOUNDS,
                  "<NQZone::nqSetZoneOrigin()> The specified zone origin is invalid with "
@@ -262,7 +273,9 @@ void NQZone::nqSetZoneOrigin(int x, int y) {
     origin_ = NQPoint(x, y);
 }
 
-void NQZone::nqSetZoneOrigin(const NQPoint& origin) { nqSetZoneOrigin(origin.x, origin.y); }
+void NQZone::nqSetZoneOrigin(const NQPoint& origin) {
+    nqSetZoneOrigin(origin.x, origin.y);
+}
 
 void NQZone::nqSetZoneWidth(int width) {
     if (page_ != nullptr && page_->nqCheckPageImageData()) {
@@ -347,26 +360,32 @@ void NQZone::checkPageTarget(const NQPage* page) const {
 // The whole subtree is checked before any pointer moves, so a refusal leaves
 // every zone on its old page.
 void NQZone::nqSetPagePointer(NQPage* page) {
-    if (page != nullptr) checkPageTarget(page);
+    if (page != nullptr)
+        checkPageTarget(page);
     applyPagePointer(page);
 }
 
 void NQZone::applyPagePointer(NQPage* page) {
-    for (NQZone* child : children_) child->applyPagePointer(page);
+    for (NQZone* child : children_)
+        child->applyPagePointer(page);
     setPageLink(page);
 }
 
 bool NQZone::subtreeFitsPage(const NQPage* page) const {
-    if (!page->nqCheckPageImageData()) return false;
-    if (!nqIsWithinPageBoundaries(page->nqGetPageWidth(), page->nqGetPageHeight())) return false;
+    if (!page->nqCheckPageImageData())
+        return false;
+    if (!nqIsWithinPageBoundaries(page->nqGetPageWidth(), page->nqGetPageHeight()))
+        return false;
     for (const NQZone* child : children_)
-        if (!child->subtreeFitsPage(page)) return false;
+        if (!child->subtreeFitsPage(page))
+            return false;
     return true;
 }
 
 bool NQZone::subtreeHasPage(const NQPage* page) const {
     for (const NQZone* child : children_)
-        if (child->page_ != page || !child->subtreeHasPage(page)) return false;
+        if (child->page_ != page || !child->subtreeHasPage(page))
+            return false;
     return true;
 }
 
@@ -378,10 +397,11 @@ bool NQZone::nqIsWithinPageBoundaries(int pageWidth, int pageHeight) const {
 
 bool NQZone::nqCheckZoneBoundaries(NQPoint origin, int width, int height) const {
     for (const NQZone* child : children_) {
-        if (!rectInside(child->origin_.x, child->origin_.y, child->width_, child->height_,
-                        origin.x, origin.y, width, height))
+        if (!rectInside(child->origin_.x, child->origin_.y, child->width_, child->height_, origin.x,
+                        origin.y, width, height))
             return false;
-        if (!child->nqCheckZoneBoundaries(origin, width, height)) return false;
+        if (!child->nqCheckZoneBoundaries(origin, width, height))
+            return false;
     }
     return true;
 }
@@ -395,7 +415,8 @@ bool NQZone::nqCheckPagePointer() const {
 
 bool NQZone::nqIsZoneIteratorValid(ZoneIterator pos) const {
     for (auto it = children_.begin(); it != children_.end(); ++it)
-        if (it == pos) return true;
+        if (it == pos)
+            return true;
     return false;
 }
 
@@ -447,14 +468,17 @@ void NQZone::checkChildCandidate(const NQZone* z, const ChildTarget& target, boo
                     : "<NQZone::nqAppendChildZone()> The child zone to be appended has "
                       "conflicting dimensions with this zone!",
              __LINE__);
-    if (target.setPage && target.page != nullptr) z->checkPageTarget(target.page);
+    if (target.setPage && target.page != nullptr)
+        z->checkPageTarget(target.page);
 }
 
 void NQZone::linkChild(NQZone* z, ZoneIterator pos, const ChildTarget& target) {
-    if (target.setPage) z->applyPagePointer(target.page);
+    if (target.setPage)
+        z->applyPagePointer(target.page);
     // z may sit at pos itself (owned here under another parent pointer);
     // moving it must not leave pos dangling.
-    if (pos != children_.end() && *pos == z) ++pos;
+    if (pos != children_.end() && *pos == z)
+        ++pos;
     z->detachFromOwner();
     z->setParentLink(this);
     z->ownerPos_ = children_.insert(pos, z);
@@ -478,7 +502,8 @@ void NQZone::nqAppendChildZoneCopy(const NQZone& z) {
 }
 
 void NQZone::nqAppendChildZoneList(const ZoneList& zones) {
-    for (NQZone* z : zones) nqAppendChildZone(z);
+    for (NQZone* z : zones)
+        nqAppendChildZone(z);
 }
 
 void NQZone::nqInsertChildZone(ZoneIterator pos, NQZone* z) {
@@ -536,7 +561,8 @@ void NQZone::nqInsertChildZoneList(ZoneIterator pos, const ZoneList& zones) {
              "deletion is invalid!",
              __LINE__);
     for (NQZone* z : zones) {
-        if (pos != children_.end() && *pos == z) ++pos;
+        if (pos != children_.end() && *pos == z)
+            ++pos;
         nqInsertChildZone(pos, z);
     }
 }
@@ -553,7 +579,8 @@ void NQZone::nqInsertChildZoneList(int n, const ZoneList& zones) {
 // Only a zone this zone owns may be deleted through it: anything else belongs
 // to another owner (or lives on the stack) and would be freed twice.
 void NQZone::nqDeleteChildZone(NQZone* z) {
-    if (z == nullptr) return;
+    if (z == nullptr)
+        return;
     if (z->ownerZone_ != this)
         fail(NQ_UNSUPPORTED,
              "<NQZone::nqDeleteChildZone()> The zone to be deleted is not a child zone of this "
@@ -579,7 +606,9 @@ void NQZone::nqDeleteChildZone(int n) {
     delete *std::next(children_.begin(), n);
 }
 
-void NQZone::nqClearChildZones() { deleteChildren(); }
+void NQZone::nqClearChildZones() {
+    deleteChildren();
+}
 
 // ---- merging and splitting ---------------------------------------------------------
 
@@ -602,12 +631,10 @@ NQZone* NQZone::nqMergeZones(NQZone* other, const std::string& id) {
              __LINE__);
     const Bounds box = boundsOf(*this, *other);
     if (!fitsInt(box.width) || !fitsInt(box.height))
-        fail(NQ_OUT_OF_BOUNDS, "<NQZone::nqMergeZones()> The merged zone is too large!",
-             __LINE__);
+        fail(NQ_OUT_OF_BOUNDS, "<NQZone::nqMergeZones()> The merged zone is too large!", __LINE__);
 
     std::unique_ptr<NQZone> merged(new NQZone(page_, nullptr, id, static_cast<int>(box.x),
-                                              static_cast<int>(box.y),
-                                              static_cast<int>(box.width),
+                                              static_cast<int>(box.y), static_cast<int>(box.width),
                                               static_cast<int>(box.height)));
     // Both moves are checked before either happens.
     const ChildTarget target = merged->appendTarget();
@@ -641,12 +668,13 @@ void NQZone::nqMergeChildZones(NQZone* a, NQZone* b, const std::string& id) {
 
     NQPage* page = a->page_ != nullptr ? a->page_ : b->page_;
     const bool takesPage = a->page_ == nullptr && page != nullptr;
-    if (takesPage) a->checkPageTarget(page);
+    if (takesPage)
+        a->checkPageTarget(page);
 
     const Bounds box = boundsOf(*a, *b);
     if (!fitsInt(box.width) || !fitsInt(box.height))
-        fail(NQ_OUT_OF_BOUNDS,
-             "<NQZone::nqMergeChildZones()> The merged zone is too large!", __LINE__);
+        fail(NQ_OUT_OF_BOUNDS, "<NQZone::nqMergeChildZones()> The merged zone is too large!",
+             __LINE__);
     const NQPoint origin(static_cast<int>(box.x), static_cast<int>(box.y));
     const int width = static_cast<int>(box.width);
     const int height = static_cast<int>(box.height);
@@ -676,14 +704,17 @@ void NQZone::nqMergeChildZones(NQZone* a, NQZone* b, const std::string& id) {
 
     // b's children move to a: a as it will be after the merge is their target.
     const ChildTarget target = {origin, width, height, page, page != nullptr};
-    for (const NQZone* child : b->children_) a->checkChildCandidate(child, target, false);
+    for (const NQZone* child : b->children_)
+        a->checkChildCandidate(child, target, false);
 
-    if (takesPage) a->applyPagePointer(page);
+    if (takesPage)
+        a->applyPagePointer(page);
     a->id_ = id;
     a->origin_ = origin;
     a->width_ = width;
     a->height_ = height;
-    while (!b->children_.empty()) a->linkChild(b->children_.front(), a->children_.end(), target);
+    while (!b->children_.empty())
+        a->linkChild(b->children_.front(), a->children_.end(), target);
     delete b;
 }
 
@@ -716,8 +747,8 @@ void NQZone::nqSplitZone(int offset, int mode, const std::string& id1, const std
                                 static_cast<int>(static_cast<long long>(origin_.y) + offset),
                                 width_, height_ - offset));
     } else {
-        fail(NQ_UNSUPPORTED, "<NQZone::nqSplitZone()> The specified mode for zone splitting is invalid!",
-             __LINE__);
+        fail(NQ_UNSUPPORTED,
+             "<NQZone::nqSplitZone()> The specified mode for zone splitting is invalid!", __LINE__);
     }
     const ChildTarget target = appendTarget();
     checkChildCandidate(first.get(), target, false);
