@@ -94,11 +94,11 @@ public:
     // nqAppendChildZoneList.
     virtual void nqInsertChildZoneList(ZoneIterator pos, const ZoneList& zones);
     virtual void nqInsertChildZoneList(int n, const ZoneList& zones);
+    virtual void nqDeleteChildZone(ZoneIterator pos);
+    virtual void nqDeleteChildZone(int n);
     // Deletes z, which must be one of this zone's own children; a null z does
     // nothing.
     virtual void nqDeleteChildZone(NQZone* z);
-    virtual void nqDeleteChildZone(ZoneIterator pos);
-    virtual void nqDeleteChildZone(int n);
     virtual void nqClearChildZones();
 
     // Creates a zone on this zone's page, without parent, with the given id and
