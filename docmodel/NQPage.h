@@ -64,7 +64,8 @@ public:
     // nqAppendZoneList.
     void nqInsertZoneList(ZoneIterator pos, const ZoneList& zones);
     void nqInsertZoneList(int n, const ZoneList& zones);
-    // Appends (inserts) a new copy of z.
+    // Appends (inserts) a new copy of z. The copy takes z's page pointer, so
+    // a copy of a zone of this page is refused as already pointing here.
     void nqAppendZoneCopy(const NQZone& z);
     void nqInsertZoneCopy(int n, const NQZone& z);
     // Deletes z, a zone of this page's tree (top level or deeper).

@@ -76,8 +76,11 @@ public:
     // ---- child zone tree ------------------------------------------------------
     // Appends z (taking ownership). z gets this zone's page when this zone has
     // one, leaves its former owner and parent, and points to this zone.
+    // z's descendants must lie inside z and inside this zone; z's own
+    // rectangle is not compared with this zone's.
     virtual void nqAppendChildZone(NQZone* z);
-    // Appends a new copy of z.
+    // Appends a new copy of z. The copy takes z's parent pointer, so a copy
+    // of one of this zone's children is refused as already pointing here.
     virtual void nqAppendChildZoneCopy(const NQZone& z);
     // nqAppendChildZone for each element in order. When one is refused the
     // exception propagates: the zones before it have been taken, it and the
