@@ -93,7 +93,7 @@ void NQImage::deriveLayoutFromDepth() {
         case 1:
             head_.nqSetChannels(1);
             head_.nqSetColorModel(NQ_BINARY);
-            head_.nqSetRowSize((width + 7) / 8);
+            head_.nqSetRowSize(NQImageHead::rowSizeFor(width, 1));
             break;
         case 8:
             head_.nqSetChannels(1);
@@ -103,7 +103,7 @@ void NQImage::deriveLayoutFromDepth() {
         case 24:
             head_.nqSetChannels(3);
             head_.nqSetColorModel(NQ_RGBCOLOR);
-            head_.nqSetRowSize(3 * width);
+            head_.nqSetRowSize(NQImageHead::rowSizeFor(width, 24));
             break;
         default: break;
     }
