@@ -272,6 +272,22 @@ TEST(DocumentCopy, IsDeepAndMoveHandsPagesOver) {
     EXPECT_EQ(&moved, moved.nqGetPageList().front()->nqGetDocument());
 }
 
+TEST(DocumentConstruction, LoadsItsPageImageFromAFile) {
+    nqtest::TempDir dir;
+    NQImage image = nqtest::greyImage(7, 5);
+    image.nqSetPixel(3, 2, static_cast<unsigned char>(40));
+    const std::string path = dir.file("page.tif");
+    image.nqSaveImage(path.c_str());
+    NQDocument document(path.c_str(), "p1", "d1");
+    EXPECT_EQ("d1", document.nqGetDocumentId());
+    ASSERT_EQ(1u, document.nqGetPageList().size());
+    const NQPage* page = document.nqGetPageList().front();
+    EXPECT_EQ("p1", page->nqGetPageId());
+    EXPECT_EQ(&document, page->nqGetDocument());
+    EXPECT_EQ(40, page->nqGetPageImageRef().nqGetPixelValue(3, 2));
+    EXPECT_THROW(NQDocument(dir.file("missing.tif").c_str(), "p", "d"), NQException);
+}
+
 // Copies point to the originals' page and document without being owned by
 // them; when those die the copies' pointers are reset, not left dangling.
 TEST(DocumentLifetime, DestroyedOwnersResetPointersOfCopies) {
