@@ -9,9 +9,7 @@
 
 namespace {
 
-NQPolygon square() {
-    return NQPolygon(std::vector<int>{0, 10, 10, 0}, std::vector<int>{0, 0, 10, 10});
-}
+NQPolygon square() { return NQPolygon(std::vector<int>{0, 10, 10, 0}, std::vector<int>{0, 0, 10, 10}); }
 
 void expectRect(const NQRectShape& r, int x, int y, int w, int h) {
     EXPECT_EQ(r.x, x);
@@ -24,8 +22,7 @@ void expectRect(const NQRectShape& r, int x, int y, int w, int h) {
 std::vector<std::pair<int, int>> spansByPixel(const NQPolygon& p, int row) {
     std::vector<std::pair<int, int>> spans;
     for (int x = p.x - 2; x <= p.x + p.width + 2; ++x) {
-        if (!p.contains(x, row))
-            continue;
+        if (!p.contains(x, row)) continue;
         if (!spans.empty() && spans.back().second == x)
             ++spans.back().second;
         else
@@ -109,16 +106,15 @@ TEST(Polygon, InsideSpansMatchThePixelTestOnEveryRow) {
 }
 
 TEST(Rectangle, IntersectionSharesPixelsOrIsEmpty) {
-    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 10, 10), NQRectShape(5, 5, 10, 10)), 5,
-               5, 5, 5);
-    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 5, 5), NQRectShape(5, 5, 5, 5)), 0, 0,
-               0, 0);
-    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 6, 6), NQRectShape(5, 5, 5, 5)), 5, 5,
-               1, 1);
-    expectRect(NQRectShape::nqIntersection(NQRectShape(3, 4, 2, 2), NQRectShape(0, 0, 100, 100)), 3,
-               4, 2, 2);
-    const NQRectShape r =
-        NQRectShape::nqIntersection(NQRectShape(0, 0, 4, 4), NQRectShape(1, 1, 1, 1));
+    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 10, 10), NQRectShape(5, 5, 10, 10)),
+               5, 5, 5, 5);
+    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 5, 5), NQRectShape(5, 5, 5, 5)), 0,
+               0, 0, 0);
+    expectRect(NQRectShape::nqIntersection(NQRectShape(0, 0, 6, 6), NQRectShape(5, 5, 5, 5)), 5,
+               5, 1, 1);
+    expectRect(NQRectShape::nqIntersection(NQRectShape(3, 4, 2, 2), NQRectShape(0, 0, 100, 100)),
+               3, 4, 2, 2);
+    const NQRectShape r = NQRectShape::nqIntersection(NQRectShape(0, 0, 4, 4), NQRectShape(1, 1, 1, 1));
     EXPECT_FALSE(r.nqIsFilled());
     EXPECT_EQ(r.lineThickness, 1);
 }
