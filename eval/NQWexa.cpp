@@ -48,18 +48,27 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"-g", Option::GroundTruth, true}, {"-r", Option::Result, true},
-    {"-detail", Option::Detail, false}, {"-o", Option::Output, true},
-    {"-i", Option::Image, true},        {"-v", Option::Visual, true},
-    {"-t", Option::Threshold, true},    {"-segonly", Option::SegOnly, false},
-    {"-zoneclass", Option::ZoneClass, false}, {"-rle", Option::Rle, false},
-    {"-m", Option::Merge, true},        {"-lid", Option::LineId, false},
-    {"-az", Option::Accept, true},      {"-naz", Option::Reject, true},
+    {"-g", Option::GroundTruth, true},
+    {"-r", Option::Result, true},
+    {"-detail", Option::Detail, false},
+    {"-o", Option::Output, true},
+    {"-i", Option::Image, true},
+    {"-v", Option::Visual, true},
+    {"-t", Option::Threshold, true},
+    {"-segonly", Option::SegOnly, false},
+    {"-zoneclass", Option::ZoneClass, false},
+    {"-rle", Option::Rle, false},
+    {"-m", Option::Merge, true},
+    {"-lid", Option::LineId, false},
+    {"-az", Option::Accept, true},
+    {"-naz", Option::Reject, true},
 };
 
 constexpr const char* kDefaultReport = "WEXA-Eval.txt";
 
-void say(const std::string& line) { std::cout << line << '\n'; }
+void say(const std::string& line) {
+    std::cout << line << '\n';
+}
 
 [[noreturn]] void endRun(const std::string& line) {
     say(line);
@@ -89,11 +98,14 @@ bool isRegularFile(const std::string& path) {
 // The white-space separated words of a file; false when it cannot be read
 // (a directory opens on Linux but cannot be read, so it counts as unreadable).
 bool readWords(const std::string& file, std::vector<std::string>& words) {
-    if (isDirectory(file)) return false;
+    if (isDirectory(file))
+        return false;
     std::ifstream in(file);
-    if (!in.is_open()) return false;
+    if (!in.is_open())
+        return false;
     std::string word;
-    while (in >> word) words.push_back(word);
+    while (in >> word)
+        words.push_back(word);
     return true;
 }
 
@@ -114,7 +126,9 @@ std::string timeStamp() {
 
 }  // namespace
 
-bool compare_function(Score a, Score b) { return a.score < b.score; }
+bool compare_function(Score a, Score b) {
+    return a.score < b.score;
+}
 
 NQWexa::NQWexa(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
@@ -130,31 +144,38 @@ void NQWexa::parseOptions(int argc, char** argv) {
         const std::string word = argv[i];
         const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
                                        [&](const OptionSpec& s) { return word == s.name; });
-        if (spec == std::end(kOptions)) continue;
+        if (spec == std::end(kOptions))
+            continue;
         std::string value;
         if (spec->takesValue) {
-            if (i + 1 >= argc) endRun("The " + word + " option requires a value.");
+            if (i + 1 >= argc)
+                endRun("The " + word + " option requires a value.");
             value = argv[i + 1];
         }
         switch (spec->option) {
             case Option::GroundTruth:
                 gtPath = normalised(value);
-                if (!pathExists(gtPath)) endRun("Ground truth path " + value + " is not found!!!");
+                if (!pathExists(gtPath))
+                    endRun("Ground truth path " + value + " is not found!!!");
                 gtGiven = true;
                 break;
             case Option::Result:
                 resultPath = normalised(value);
-                if (!pathExists(resultPath)) endRun("Output path " + value + " is not found!!!");
+                if (!pathExists(resultPath))
+                    endRun("Output path " + value + " is not found!!!");
                 resultGiven = true;
                 break;
-            case Option::Detail: detailMode = true; break;
+            case Option::Detail:
+                detailMode = true;
+                break;
             case Option::Output:
                 outputPath = normalised(value);
                 outputGiven = true;
                 break;
             case Option::Image:
                 imagePath = normalised(value);
-                if (!pathExists(imagePath)) endRun("Image path " + value + " is not found!!!");
+                if (!pathExists(imagePath))
+                    endRun("Image path " + value + " is not found!!!");
                 imageGiven = true;
                 break;
             case Option::Visual: {
@@ -163,7 +184,8 @@ void NQWexa::parseOptions(int argc, char** argv) {
                 if (!pathExists(visualPath)) {
                     boost::system::error_code failed;
                     fs::create_directory(visualPath, failed);
-                    if (failed) endRun("Visual path " + value + " can not be created!!!");
+                    if (failed)
+                        endRun("Visual path " + value + " can not be created!!!");
                 }
                 break;
             }
@@ -175,34 +197,47 @@ void NQWexa::parseOptions(int argc, char** argv) {
                 segOnlyMode = true;
                 acceptList.push_back("zone");
                 break;
-            case Option::ZoneClass: zoneClassMode = true; break;
-            case Option::Rle: rleMode = true; break;
+            case Option::ZoneClass:
+                zoneClassMode = true;
+                break;
+            case Option::Rle:
+                rleMode = true;
+                break;
             case Option::Merge: {
                 mergeMode = true;
                 std::vector<std::string> words;
-                if (!readWords(value, words)) endRun(value + " is not found");
+                if (!readWords(value, words))
+                    endRun(value + " is not found");
                 // An empty file leaves no first word, which reads as 0.
                 mergeThreshold = std::atof(words.empty() ? "" : words.front().c_str());
-                for (std::size_t w = 1; w < words.size(); ++w) mergeList.push_back(words[w]);
+                for (std::size_t w = 1; w < words.size(); ++w)
+                    mergeList.push_back(words[w]);
                 break;
             }
-            case Option::LineId: lineIdMode = true; break;
+            case Option::LineId:
+                lineIdMode = true;
+                break;
             case Option::Accept:
                 acceptMode = true;
-                if (!readWords(value, acceptList)) endRun(value + " is not found");
+                if (!readWords(value, acceptList))
+                    endRun(value + " is not found");
                 break;
             case Option::Reject:
                 rejectMode = true;
-                if (!readWords(value, rejectList)) endRun(value + " is not found");
+                if (!readWords(value, rejectList))
+                    endRun(value + " is not found");
                 break;
         }
     }
 
-    if (acceptMode && rejectMode) endRun("-ac and -nac options can not be used together.");
+    if (acceptMode && rejectMode)
+        endRun("-ac and -nac options can not be used together.");
     if (segOnlyMode && zoneClassMode)
         endRun("-segonly and -zoneclass options can not be used together.");
-    if (!gtGiven) endRun("This program requires \"-g [DIR | FILE]\" option. ");
-    if (!resultGiven) endRun("This program requires \"-r [DIR | FILE]\" option. ");
+    if (!gtGiven)
+        endRun("This program requires \"-g [DIR | FILE]\" option. ");
+    if (!resultGiven)
+        endRun("This program requires \"-r [DIR | FILE]\" option. ");
     if (!outputGiven) {
         say(std::string("The Evaluation result will be exported to \"") + kDefaultReport + "\".");
         outputPath = kDefaultReport;
@@ -213,7 +248,8 @@ void NQWexa::parseOptions(int argc, char** argv) {
         else if (isRegularFile(gtPath))
             endRun("Image path should be provided when Ground truth path is not a directory");
     }
-    if (!thresholdGiven) matchThreshold = 80.0;
+    if (!thresholdGiven)
+        matchThreshold = 80.0;
 
     const bool gtDir = isDirectory(gtPath), gtFile = isRegularFile(gtPath);
     const bool resultDir = isDirectory(resultPath), resultFile = isRegularFile(resultPath);
@@ -233,10 +269,12 @@ void NQWexa::printEnd(std::ostream& report) const {
 }
 
 void NQWexa::doEval() {
-    if (!zoneClassMode) addType("unmatch");
+    if (!zoneClassMode)
+        addType("unmatch");
 
     std::ofstream report(outputPath, std::ios::out | std::ios::trunc);
-    if (!report.is_open()) say("Report file " + outputPath + " can not be written!!!");
+    if (!report.is_open())
+        say("Report file " + outputPath + " can not be written!!!");
 
     printIntro(report);
     report << "Command Option : " << commandLine << "\n\n";
@@ -254,13 +292,17 @@ void NQWexa::doEval() {
         for (fs::directory_iterator entry(resultPath, failed), end; !failed && entry != end;
              entry.increment(failed)) {
             boost::system::error_code ignored;
-            if (fs::is_directory(entry->status(ignored))) continue;
+            if (fs::is_directory(entry->status(ignored)))
+                continue;
             const std::string name = entry->path().filename().string();
-            if (name.find(".xml") == std::string::npos) continue;
-            if (name.compare(0, 10, "QOLAConfig") == 0) continue;
+            if (name.find(".xml") == std::string::npos)
+                continue;
+            if (name.compare(0, 10, "QOLAConfig") == 0)
+                continue;
             names.push_back(name);
         }
-        if (failed) say("Result path " + resultPath + " can not be read!!!");
+        if (failed)
+            say("Result path " + resultPath + " can not be read!!!");
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
             const std::string resultFile = resultPath + "/" + name;

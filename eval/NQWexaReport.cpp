@@ -34,18 +34,22 @@ void fixedValue(std::ostream& out, double value, int decimals, int width) {
 }
 
 // 100 * part / whole, with 0 for an empty whole.
-double percent(double part, double whole) { return whole > 0 ? 100.0 * part / whole : 0.0; }
+double percent(double part, double whole) {
+    return whole > 0 ? 100.0 * part / whole : 0.0;
+}
 
 }  // namespace
 
 // ---- class table ------------------------------------------------------------
 
 void NQWexa::addType(const std::string& name) {
-    if (typeIndex.count(name) != 0) return;
+    if (typeIndex.count(name) != 0)
+        return;
     typeNames.push_back(name);
     typeIndex[name] = static_cast<int>(typeCount);
     ++typeCount;
-    for (auto& row : confMatrix) row.push_back(0);
+    for (auto& row : confMatrix)
+        row.push_back(0);
     confMatrix.emplace_back(typeCount, 0);
 }
 
@@ -56,24 +60,28 @@ int NQWexa::typeIndexOf(const std::string& name) const {
 
 void NQWexa::countPair(const std::string& resultType, const std::string& gtType) {
     const int row = typeIndexOf(resultType), column = typeIndexOf(gtType);
-    if (row < 0 || column < 0) return;
+    if (row < 0 || column < 0)
+        return;
     ++confMatrix[row][column];
 }
 
 std::uint32_t NQWexa::getConfCount(std::size_t row, std::size_t column) const {
-    if (row >= confMatrix.size() || column >= confMatrix[row].size()) return 0;
+    if (row >= confMatrix.size() || column >= confMatrix[row].size())
+        return 0;
     return confMatrix[row][column];
 }
 
 std::uint32_t NQWexa::rowSum(std::size_t row) const {
     std::uint32_t sum = 0;
-    for (std::uint32_t count : confMatrix[row]) sum += count;
+    for (std::uint32_t count : confMatrix[row])
+        sum += count;
     return sum;
 }
 
 std::uint32_t NQWexa::columnSum(std::size_t column) const {
     std::uint32_t sum = 0;
-    for (const auto& row : confMatrix) sum += row[column];
+    for (const auto& row : confMatrix)
+        sum += row[column];
     return sum;
 }
 
@@ -90,7 +98,8 @@ double NQWexa::getRecallZone(const std::string& name) const {
 }
 
 double NQWexa::getFScore(double precision, double recall) {
-    if (!(precision + recall > 0)) return 0.0;
+    if (!(precision + recall > 0))
+        return 0.0;
     return 2 * precision * recall / (precision + recall);
 }
 
@@ -117,7 +126,8 @@ double NQWexa::getFalseZoneRate(const std::string& name) const {
 int NQWexa::calSpace() const {
     std::uint32_t largest = 0;
     for (const auto& row : confMatrix)
-        for (std::uint32_t count : row) largest = std::max(largest, count);
+        for (std::uint32_t count : row)
+            largest = std::max(largest, count);
     int digits;
     if (largest <= 9)
         digits = 2;
@@ -138,8 +148,56 @@ int NQWexa::calSpace() const {
 
 std::size_t NQWexa::getTypeMaxLength() const {
     std::size_t longest = 0;
-    for (const std::string& name : typeNames) longest = std::max(longest, name.size());
+    for (const std::string& name : typeNames)
+        longest = std::max(longest, name.size());
     return longest;
+}
+
+// ---- detail lines ---------------------------------------------------------------
+
+void NQWexa::printDetail(const std::vector<NQMZone>& result, const std::vector<NQMZone>& gt,
+                         const PageMatch& match, std::ostream& report) const {
+    const int nameWidth = static_cast<int>(getTypeMaxLength()) + 1;
+    unsigned correct = 0, detected = 0, falseAlarms = 0;
+    for (std::size_t i = 0; i < result.size(); ++i) {
+        const NQMZone& region = result[i];
+        const int j = match.gtOfResult[i];
+        if (j < 0) {
+            ++falseAlarms;
+            report << "[X] ";
+            right(report, region.getLineID(), 5);
+            report << ", ";
+            right(report, region.getType(), nameWidth);
+            report << '\n';
+        } else {
+            if (match.kindOfResult[i] == 2) {
+                ++correct;
+                report << "[O] ";
+            } else {
+                ++detected;
+                report << "[-] ";
+            }
+            right(report, region.getLineID(), 5);
+            report << ", ";
+            right(report, region.getType(), nameWidth);
+            report << ", ";
+            right(report, gt[j].getLineID(), 5);
+            report << ", ";
+            right(report, gt[j].getType(), nameWidth);
+            report << ", ";
+            fixedValue(report, match.pairScore[i], 2, 0);
+            report << "%\n";
+        }
+        if (region.getZoneCnt() > 1) {
+            report << "    ";
+            right(report, region.getLineID(), 5);
+            report << " : " << region.getZoneListStr() << '\n';
+        }
+    }
+    report << "[OVERALL] " << correct << '/' << detected << '/' << falseAlarms << '/'
+           << result.size() << ", ";
+    fixedValue(report, percent(correct, static_cast<double>(result.size())), 2, 0);
+    report << "%\n\n";
 }
 
 // ---- summary ----------------------------------------------------------------------

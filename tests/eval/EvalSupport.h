@@ -18,7 +18,8 @@ inline std::unique_ptr<NQWexa> makeWexa(const std::vector<std::string>& words,
     std::vector<std::string> all{"wexa"};
     all.insert(all.end(), words.begin(), words.end());
     std::vector<char*> argv;
-    for (std::string& word : all) argv.push_back(word.data());
+    for (std::string& word : all)
+        argv.push_back(word.data());
     std::unique_ptr<NQWexa> wexa;
     const std::string text = nqtest::captureStdout([&] {
         try {
@@ -26,7 +27,8 @@ inline std::unique_ptr<NQWexa> makeWexa(const std::vector<std::string>& words,
         } catch (const NQWexaExit&) {
         }
     });
-    if (out != nullptr) *out = text;
+    if (out != nullptr)
+        *out = text;
     return wexa;
 }
 
