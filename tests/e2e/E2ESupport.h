@@ -32,7 +32,8 @@ inline std::string quoted(const std::string& word) {
 // Runs wexa with `words` in `dir`, capturing its output streams.
 inline Run runWexa(const std::string& dir, const std::vector<std::string>& words) {
     std::string command = "cd " + quoted(dir) + " && " + quoted(WEXA_BINARY);
-    for (const std::string& word : words) command += " " + quoted(word);
+    for (const std::string& word : words)
+        command += " " + quoted(word);
     const std::string outFile = dir + "/.wexa-stdout", errFile = dir + "/.wexa-stderr";
     command += " > " + quoted(outFile) + " 2> " + quoted(errFile);
     const int raw = std::system(command.c_str());
@@ -48,7 +49,8 @@ inline Run runWexa(const std::string& dir, const std::vector<std::string>& words
 // The "Command Option : " text of a run with `words`.
 inline std::string commandLine(const std::vector<std::string>& words) {
     std::string text = std::string(WEXA_BINARY) + " ";
-    for (const std::string& word : words) text += word + " ";
+    for (const std::string& word : words)
+        text += word + " ";
     return text;
 }
 
@@ -67,7 +69,9 @@ inline std::string reportHead(const std::vector<std::string>& words) {
            "\n\n";
 }
 
-inline const char* reportEnd() { return "\nEvaluation process is finished at <time>\n\n"; }
+inline const char* reportEnd() {
+    return "\nEvaluation process is finished at <time>\n\n";
+}
 
 }  // namespace e2e
 
