@@ -1,11 +1,14 @@
-# Thin wrapper over CMake. `make test` sets up, builds and runs the test suite;
+# Thin wrapper over CMake. `make run` sets up, builds, writes the example data
+# set and evaluates it; `make test` sets up, builds and runs the test suite;
 # `make sanitize` does the same with AddressSanitizer and UBSan.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all setup configure build test sanitize clean
+EXAMPLE_DIR = $(BUILD_DIR)/example
+
+.PHONY: all setup configure build run test sanitize clean
 
 all: build
 
@@ -17,6 +20,14 @@ configure: setup
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@rm -rf $(EXAMPLE_DIR)
+	@$(BUILD_DIR)/examples/wexa_example $(EXAMPLE_DIR)
+	@cd $(EXAMPLE_DIR) && ../app/wexa -g gt -r res -i images -o report.txt -detail -v visual
+	@echo
+	@echo "Report:                   $(EXAMPLE_DIR)/report.txt"
+	@echo "Annotated result files:   $(EXAMPLE_DIR)/visual/"
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
