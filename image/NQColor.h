@@ -2,7 +2,7 @@
 #define NQ_IMAGE_NQCOLOR_H
 
 // Colour models of images and colours. 0 is not a model.
-enum NQColorModel {
+enum NQColorModel : int {
     NQ_UNKNOWN_COLOR = -1,
     NQ_BINARY = 1,
     NQ_GRAY = 2,
@@ -16,11 +16,11 @@ class NQColor {
 public:
     // Binary values are stored unchanged; filling a binary image writes the
     // value into every data byte, so 255 is all white and 0 all black.
-    enum NQBWColors { NQ_BW_BLACK = 0, NQ_BW_WHITE = 255 };
+    enum NQBWColors : int { NQ_BW_BLACK = 0, NQ_BW_WHITE = 255 };
 
     // Index into the fixed table of 248 named colours (0 to 247). Any value in
     // that range may be used; the common ones are named.
-    enum NQColorMapValue {
+    enum NQColorMapValue : int {
         NQ_CM_FIRST = 0,
         NQ_CM_BLACK = 139,
         NQ_CM_BLUE = 140,

@@ -6,7 +6,7 @@
 
 // Error codes carried by NQException. Only the listed values are raised by the
 // library; 0, 6 and 16 are reserved.
-enum NQExceptionCodes {
+enum NQExceptionCodes : int {
     NQ_NO_ERROR = 0,
     NQ_IO_ERROR = 1,
     NQ_FILE_OPEN_ERROR = 2,

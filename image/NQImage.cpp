@@ -65,12 +65,6 @@ NQImage::NQImage(unsigned char* data, const NQImageHead& head) {
 NQImage::NQImage(std::unique_ptr<unsigned char[]> data, const NQImageHead& head)
     : NQImage(data.release(), head) {}
 
-NQImage::NQImage(const char* fileName, NQBaseImage* codec) { nqLoadImage(fileName, codec); }
-
-NQImage::NQImage(const void* buffer, int size, NQBaseImage* codec) {
-    nqLoadImage(buffer, size, codec);
-}
-
 NQImage::NQImage(const NQImage& other) { *this = other; }
 
 NQImage::NQImage(NQImage&& other) noexcept

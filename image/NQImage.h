@@ -29,7 +29,7 @@ struct NQImageStats {
 // Copies are deep.
 class NQImage {
 public:
-    enum NQColorChannels { NQ_RED = 0, NQ_GREEN = 1, NQ_BLUE = 2 };
+    enum NQColorChannels : int { NQ_RED = 0, NQ_GREEN = 1, NQ_BLUE = 2 };
 
     // Largest pixel block the library allocates; sizes read from files are
     // checked against it before anything is allocated.
@@ -45,6 +45,7 @@ public:
     // Adopts `data`, which must come from new[] and hold height x row size bytes.
     NQImage(unsigned char* data, const NQImageHead& head);
     NQImage(std::unique_ptr<unsigned char[]> data, const NQImageHead& head);
+    // Load through the image factory; defined with the loading members in imageio.
     NQImage(const char* fileName, NQBaseImage* codec = nullptr);
     NQImage(const void* buffer, int size, NQBaseImage* codec = nullptr);
     NQImage(const NQImage& other);

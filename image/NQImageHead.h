@@ -5,13 +5,13 @@
 
 #include "docmodel/NQTagList.h"
 
-enum NQDataAlignment { NQ_1BYTE_ALIGN = 1, NQ_4BYTE_ALIGN = 4 };
+enum NQDataAlignment : int { NQ_1BYTE_ALIGN = 1, NQ_4BYTE_ALIGN = 4 };
 
 // Geometry, layout, resolution and tags of an image.
 class NQImageHead {
 public:
-    enum NQBitDepths { NQ_1BIT = 1, NQ_8BIT = 8, NQ_24BIT = 24 };
-    enum NQResolutionUnits { NQ_RES_NONE = 0, NQ_RES_INCH = 1 };
+    enum NQBitDepths : int { NQ_1BIT = 1, NQ_8BIT = 8, NQ_24BIT = 24 };
+    enum NQResolutionUnits : int { NQ_RES_NONE = 0, NQ_RES_INCH = 1 };
 
     NQImageHead() = default;
     NQImageHead(const NQImageHead&) = default;

@@ -5,9 +5,9 @@
 #include <ostream>
 #include <string>
 
-enum NQLogType { NQ_LOG_STDERR = 1, NQ_LOG_STDOUT = 2, NQ_LOG_FILE = 3 };
+enum NQLogType : int { NQ_LOG_STDERR = 1, NQ_LOG_STDOUT = 2, NQ_LOG_FILE = 3 };
 
-enum NQSeverity { NQ_DEBUG = 1, NQ_INFO = 2, NQ_ERROR = 3, NQ_SILENT = 4 };
+enum NQSeverity : int { NQ_DEBUG = 1, NQ_INFO = 2, NQ_ERROR = 3, NQ_SILENT = 4 };
 
 // Process-wide logger. Messages below the severity threshold are dropped;
 // NQ_SILENT messages are never written. Reach it through nqGetInstance().
