@@ -1,0 +1,850 @@
+// The TIFF codec on libtiff 4.
+//
+// Pixel data are decoded straight into the block that the NQImage adopts, so a
+// page is decoded once and never copied. Every size taken from a file is
+// checked before anything is allocated: the image geometry through
+// NQImage::dataSizeFor (which caps a block at NQImage::kMaxDataBytes), and the
+// strips are read with a limit equal to the room left in the block, so a
+// file whose strips decode to more bytes than its declared size cannot write
+// past the block, and one whose strips decode to fewer leaves zero bytes.
+// libtiff's own allocations are capped through its open options.
+//
+// Palette indices are read as the first sample of each pixel at their own
+// width (1 to 16 bits), so an index never exceeds the colour map, which holds
+// 2^bits entries, and extra samples such as alpha are skipped.
+//
+// Memory buffers are read through the memory files directly, without a
+// private copy: a memory file opened for reading never writes to, grows or
+// releases the caller's buffer. The close procedure handed to libtiff leaves
+// the memory file open; the codec closes it itself, after TIFFClose, so that
+// a saved buffer is taken over only when libtiff has written everything.
+//
+// libtiff's error and warning handlers are replaced before every open (named
+// or in memory) so that libtiff never writes to the standard streams; both
+// log at NQ_INFO.
+#include "imageio/NQTIFFImage.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "image/NQException.h"
+#include "image/NQLogger.h"
+#include "imageio/NQIOStream.h"
+#include "imageio/NQMemoryFile.h"
+
+namespace {
+
+constexpr const char* kModule = "NQTIFFImage";
+
+NQLogger* logger() {
+    return NQLogger::nqGetInstance();
+}
+
+[[noreturn]] void fail(NQExceptionCodes code, const char* text, int line) {
+    throw NQException(code, text, kModule, line);
+}
+
+// Image tags exchanged with TIFF text fields, in load and save order.
+struct TextField {
+    const char* tagName;
+    ttag_t field;
+};
+constexpr TextField kTextFields[] = {
+    {"artist", TIFFTAG_ARTIST},     {"hostcomputer", TIFFTAG_HOSTCOMPUTER},
+    {"software", TIFFTAG_SOFTWARE}, {"imagedescription", TIFFTAG_IMAGEDESCRIPTION},
+    {"scanner_make", TIFFTAG_MAKE}, {"scanner_model", TIFFTAG_MODEL},
+    {"datetime", TIFFTAG_DATETIME}, {"copyright", TIFFTAG_COPYRIGHT},
+};
+
+// ---- handles ----------------------------------------------------------------
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const noexcept { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* options) const noexcept { TIFFOpenOptionsFree(options); }
+};
+
+// Open options that cap any single allocation libtiff makes for one handle.
+std::unique_ptr<TIFFOpenOptions, OptionsDeleter> openOptions() {
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (options)
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                            static_cast<tmsize_t>(NQImage::kMaxDataBytes));
+    return options;
+}
+
+void installHandlers() {
+    TIFFSetErrorHandler(&NQTIFFImage::nqTIFFError);
+    TIFFSetWarningHandler(&NQTIFFImage::nqTIFFWarning);
+}
+
+// The allocation cap applies to reading only: it guards against sizes taken
+// from a file, while a writer's buffers follow the image being saved.
+TiffHandle openNamed(const char* fileName, const char* mode) {
+    if (fileName == nullptr)
+        return TiffHandle();
+    installHandlers();
+    auto options = mode[0] == 'r' ? openOptions() : nullptr;
+    return TiffHandle(TIFFOpenExt(fileName, mode, options.get()));
+}
+
+// ---- client I/O over memory files -------------------------------------------
+
+int descriptorOf(thandle_t handle) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+tmsize_t memRead(thandle_t handle, void* dst, tmsize_t n) {
+    if (n < 0 || n > INT_MAX)
+        return -1;
+    return mfs_read(descriptorOf(handle), dst, static_cast<int>(n));
+}
+
+tmsize_t memWrite(thandle_t handle, void* src, tmsize_t n) {
+    if (n < 0 || n > INT_MAX)
+        return -1;
+    return mfs_write(descriptorOf(handle), src, static_cast<int>(n));
+}
+
+// libtiff passes negative relative offsets as wrapped unsigned values.
+template <int (*Seek)(int, int, int)>
+toff_t memSeek(thandle_t handle, toff_t offset, int whence) {
+    const auto signedOffset = static_cast<std::int64_t>(offset);
+    if (signedOffset < INT_MIN || signedOffset > INT_MAX)
+        return static_cast<toff_t>(-1);
+    const int position = Seek(descriptorOf(handle), static_cast<int>(signedOffset), whence);
+    return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
+}
+
+// The memory file outlives the handle; MemoryFile closes it.
+int memClose(thandle_t) {
+    return 0;
+}
+
+toff_t memSize(thandle_t handle) {
+    const int size = mfs_size(descriptorOf(handle));
+    return size < 0 ? 0 : static_cast<toff_t>(size);
+}
+
+// Not mapped: libtiff reads through memRead.
+int memMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
+void memUnmap(thandle_t, void*, toff_t) {}
+
+// One memory file, closed with the object. A block written by the codec is
+// released unless it was handed over with release().
+class MemoryFile {
+public:
+    MemoryFile(void* buffer, int size, const char* mode) : fd_(mfs_open(buffer, size, mode)) {}
+    ~MemoryFile() {
+        if (fd_ < 0)
+            return;
+        mfs_discard(fd_);
+        mfs_close(fd_);
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    int fd() const { return fd_; }
+
+    // The written block (malloc'ed, for the caller to free) and its size.
+    unsigned char* release(int& size) {
+        char* block = nullptr;
+        unsigned int length = 0;
+        mfs_map(fd_, &block, &length);
+        mfs_close(fd_);
+        fd_ = -1;
+        size = static_cast<int>(length);
+        return reinterpret_cast<unsigned char*>(block);
+    }
+
+private:
+    int fd_;
+};
+
+TiffHandle openMemory(const MemoryFile& file, bool reading) {
+    if (file.fd() < 0)
+        return TiffHandle();
+    installHandlers();
+    auto options = reading ? openOptions() : nullptr;
+    thandle_t handle = reinterpret_cast<thandle_t>(static_cast<std::intptr_t>(file.fd()));
+    return TiffHandle(
+        TIFFClientOpenExt("", reading ? "r" : "w", handle, memRead, memWrite,
+                          reading ? memSeek<mfs_lseekForTIFFRead> : memSeek<mfs_lseek>, memClose,
+                          memSize, memMap, memUnmap, options.get()));
+}
+
+// ---- recognition ----------------------------------------------------------------
+
+bool hasTiffSignature(const unsigned char* b) {
+    if (!((b[0] == 'I' && b[1] == 'I') || (b[0] == 'M' && b[1] == 'M')))
+        return false;
+    return (b[2] == 42 && b[3] == 0) || (b[2] == 0 && b[3] == 42);
+}
+
+// "WANG" among bytes 8 to 16, searched as a zero-terminated text.
+bool streamHasWangMarker(NQIOStream& in) {
+    unsigned char skipped[8];
+    char marker[20] = {0};
+    if (in.nqRead(skipped, 8) <= 0 || in.nqRead(marker, 9) <= 0)
+        return false;
+    return std::strstr(marker, "WANG") != nullptr;
+}
+
+// ---- header helpers -----------------------------------------------------------
+
+void setLayout(NQImageHead& head, int bitsPerPixel) {
+    head.nqSetBitsPerPixel(bitsPerPixel);
+    switch (bitsPerPixel) {
+        case 1:
+            head.nqSetChannels(1);
+            head.nqSetColorModel(NQ_BINARY);
+            break;
+        case 8:
+            head.nqSetChannels(1);
+            head.nqSetColorModel(NQ_GRAY);
+            break;
+        default:
+            head.nqSetChannels(3);
+            head.nqSetColorModel(NQ_RGBCOLOR);
+            break;
+    }
+    head.nqSetRowSize(NQImageHead::rowSizeFor(head.nqGetWidth(), bitsPerPixel));
+    head.nqSetDataAlignment(NQ_1BYTE_ALIGN);
+}
+
+bool isUnsupportedPhotometric(int photometric) {
+    switch (photometric) {
+        case 4:
+        case 5:
+        case 8:
+        case 9:
+        case 10:
+        case 32844:
+        case 32845:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::uint16_t fieldOr(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
+    std::uint16_t value = 0;
+    return TIFFGetField(tif, tag, &value) ? value : fallback;
+}
+
+// ---- pixel helpers --------------------------------------------------------------
+
+std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes, const char* text, int line) {
+    std::unique_ptr<unsigned char[]> block(
+        new (std::nothrow) unsigned char[bytes == 0 ? 1 : bytes]());
+    if (!block)
+        fail(NQ_MEMORY_ERROR, text, line);
+    return block;
+}
+
+constexpr const char* kNoMemory =
+    "<NQTIFFImage::nqLoadImage()> Could not allocate enough memory for the uncompressed image";
+
+// Concatenates the decoded strips into `target`, each placed after the bytes
+// the previous one gave, never writing beyond `bytes`.
+void readStrips(TIFF* tif, unsigned char* target, std::size_t bytes) {
+    const tstrip_t strips = TIFFNumberOfStrips(tif);
+    std::size_t position = 0;
+    for (tstrip_t strip = 0; strip < strips && position < bytes; ++strip) {
+        const tmsize_t got = TIFFReadEncodedStrip(tif, strip, target + position,
+                                                  static_cast<tmsize_t>(bytes - position));
+        if (got < 0)
+            fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImage()> Read error on input strip",
+                 __LINE__);
+        position += static_cast<std::size_t>(got);
+    }
+}
+
+std::unique_ptr<unsigned char[]> readBilevelOrGrey(TIFF* tif, const NQImageHead& head,
+                                                   bool minIsWhite) {
+    const std::size_t bytes =
+        NQImage::dataSizeFor(head.nqGetWidth(), head.nqGetHeight(), head.nqGetBitsPerPixel());
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
+    readStrips(tif, data.get(), bytes);
+    if (minIsWhite) {
+        logger()->nqLog(NQ_DEBUG, "Fixing the photometric interpretation\n");
+        unsigned char* p = data.get();
+        for (std::size_t i = 0; i < bytes; ++i)
+            p[i] = static_cast<unsigned char>(~p[i]);
+    }
+    return data;
+}
+
+std::unique_ptr<unsigned char[]> readThroughRGBA(TIFF* tif, int width, int height) {
+    const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
+    const std::size_t pixels = bytes / 3;
+    std::unique_ptr<std::uint32_t[]> raster(new (std::nothrow) std::uint32_t[pixels]);
+    if (!raster)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    // A failed read leaves the image black, without an error.
+    if (TIFFReadRGBAImage(tif, static_cast<std::uint32_t>(width),
+                          static_cast<std::uint32_t>(height), raster.get(), 0)) {
+        // The raster's last row is the top of the picture.
+        unsigned char* out = data.get();
+        for (int row = height - 1; row >= 0; --row) {
+            const std::uint32_t* word = raster.get() + std::size_t(row) * width;
+            for (int x = 0; x < width; ++x) {
+                *out++ = static_cast<unsigned char>(TIFFGetR(word[x]));
+                *out++ = static_cast<unsigned char>(TIFFGetG(word[x]));
+                *out++ = static_cast<unsigned char>(TIFFGetB(word[x]));
+            }
+        }
+    }
+    return data;
+}
+
+// Index of pixel x of a decoded palette row: its first sample. Samples are
+// packed most significant bit first into byte-aligned rows, except that
+// libtiff hands 16-bit samples over in host byte order. Bytes past the end of
+// the row read as 0.
+unsigned paletteIndex(const unsigned char* row, std::uint64_t rowBytes, int x, int bitsPerSample,
+                      int samples) {
+    const std::uint64_t bit = std::uint64_t(x) * bitsPerSample * samples;
+    const std::uint64_t at = bit / 8;
+    if (bitsPerSample == 16) {
+        std::uint16_t value = 0;
+        std::memcpy(&value, row + at, 2);
+        return value;
+    }
+    // 24 bits hold any index of up to 15 bits wherever it starts in a byte.
+    std::uint32_t window = 0;
+    for (std::uint64_t i = at; i < at + 3; ++i)
+        window = window << 8 | (i < rowBytes ? row[i] : 0);
+    return (window >> (24 - bitsPerSample - static_cast<int>(bit % 8))) &
+           ((1u << bitsPerSample) - 1);
+}
+
+std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
+    const int bitsPerSample = fieldOr(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    const int samples = fieldOr(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    if (bitsPerSample < 1 || bitsPerSample > 16)
+        fail(NQ_UNSUPPORTED,
+             "<NQTIFFImage::nqLoadImage()> Unsupported tiff type (palette indices of more than 16 "
+             "bits)",
+             __LINE__);
+    const std::uint64_t rowBytes = (std::uint64_t(width) * bitsPerSample * samples + 7) / 8;
+    const std::uint64_t rawBytes = rowBytes * std::uint64_t(height);
+    const char* kNoIndexMemory =
+        "<NQTIFFImage::nqLoadImage()> Could not allocate enough memory for the palette_raw_data "
+        "image";
+    if (NQImage::dataSizeFor(width, height, 8) == 0 || rawBytes > NQImage::kMaxDataBytes)
+        fail(NQ_MEMORY_ERROR, kNoIndexMemory, __LINE__);
+    std::unique_ptr<unsigned char[]> indices =
+        allocateZeroed(static_cast<std::size_t>(rawBytes), kNoIndexMemory, __LINE__);
+    const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
+
+    // libtiff's colour map holds 2^bits entries, so every index is in range.
+    std::uint16_t* red = nullptr;
+    std::uint16_t* green = nullptr;
+    std::uint16_t* blue = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue))
+        fail(NQ_IO_ERROR, "<NQTIFFImage::nqLoadImage()> Cannot find color map information",
+             __LINE__);
+    readStrips(tif, indices.get(), static_cast<std::size_t>(rawBytes));
+
+    unsigned char* out = data.get();
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = indices.get() + std::size_t(y) * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            const unsigned index = paletteIndex(row, rowBytes, x, bitsPerSample, samples);
+            *out++ = static_cast<unsigned char>(red[index] / 257);
+            *out++ = static_cast<unsigned char>(green[index] / 257);
+            *out++ = static_cast<unsigned char>(blue[index] / 257);
+        }
+    }
+    return data;
+}
+
+// ---- saving ---------------------------------------------------------------------
+
+// Everything that can refuse an image is checked before a file is touched.
+void checkSaveable(const NQImage& image, int compression) {
+    if (!image.nqHasImageData())
+        fail(NQ_NULL_DATA, "<NQTIFFImage::nqSaveImage()> Image Data is NULL!", __LINE__);
+    const int bits = image.nqGetBitsPerPixel();
+    if (bits == 8 || bits == 24) {
+        if (compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+            compression == COMPRESSION_CCITTFAX4)
+            fail(NQ_INVALID_CONTENT,
+                 "<NQTIFFImage::nqSaveImage()> Requested compression type not supported for "
+                 "grayscale and color tiff images",
+                 __LINE__);
+    } else if (bits == 1) {
+        if (compression == COMPRESSION_LZW || compression == COMPRESSION_PACKBITS ||
+            compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG ||
+            compression == COMPRESSION_DEFLATE)
+            fail(NQ_INVALID_CONTENT,
+                 "<NQTIFFImage::nqSaveImage()> Requested compression type not supported for "
+                 "binary tiff images",
+                 __LINE__);
+    } else {
+        fail(NQ_UNSUPPORTED,
+             "<NQTIFFImage::nqSaveImage()> Only 1, 8 and 24 bit images can be saved", __LINE__);
+    }
+    // libtiff accepts any compression number but, for one it has no encoder
+    // for, writes no data while reporting the strip as written.
+    if (!TIFFIsCODECConfigured(static_cast<std::uint16_t>(compression)))
+        fail(NQ_INVALID_CONTENT,
+             "<NQTIFFImage::nqSaveImage()> Requested compression type not supported by libtiff",
+             __LINE__);
+}
+
+void finishWriting(TIFF* tif) {
+    if (!TIFFWriteDirectory(tif))
+        fail(NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Error writing the image data", __LINE__);
+}
+
+int defaultCompression(const NQImage& image) {
+    return image.nqGetBitsPerPixel() == 1 ? COMPRESSION_CCITTFAX4 : COMPRESSION_PACKBITS;
+}
+
+}  // namespace
+
+// ---- codec object -----------------------------------------------------------------
+
+NQTIFFImage::NQTIFFImage() : NQBaseImage("TIFF", "tiff,tif", 5) {}
+
+NQTIFFImage::~NQTIFFImage() = default;
+
+NQTIFFImage* NQTIFFImage::createImageReader() {
+    static NQTIFFImage instance;
+    return &instance;
+}
+
+void NQTIFFImage::nqTIFFError(const char* module, const char*, va_list) {
+    logger()->nqLog(NQ_INFO, "libtiff: Error in %s\n", module != nullptr ? module : "");
+}
+
+void NQTIFFImage::nqTIFFWarning(const char* module, const char*, va_list) {
+    logger()->nqLog(NQ_INFO, "libtiff: Warning in %s\n", module != nullptr ? module : "");
+}
+
+// ---- recognition ----------------------------------------------------------------
+
+bool NQTIFFImage::nqSupportImageFile(const char* fileName) {
+    std::FILE* file = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
+    if (file == nullptr) {
+        logger()->nqLog("Can't open ", NQ_ERROR);
+        logger()->nqLog(fileName != nullptr ? fileName : "", NQ_ERROR);
+        logger()->nqLog("\n", NQ_ERROR);
+        fail(NQ_FILE_OPEN_ERROR, "<NQTIFFImage::nqSupportImageFile()> Can not open file!",
+             __LINE__);
+    }
+    unsigned char bytes[9];
+    const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    return got >= 4 && hasTiffSignature(bytes);
+}
+
+bool NQTIFFImage::nqSupportImageBuffer(const void* buffer, int size) {
+    return buffer != nullptr && size >= 8 &&
+           hasTiffSignature(static_cast<const unsigned char*>(buffer));
+}
+
+bool NQTIFFImage::nqWangTIFFCheck(const char* fileName) {
+    NQFileBasedIO in(fileName, "r");
+    return streamHasWangMarker(in);
+}
+
+bool NQTIFFImage::nqWangTIFFCheck(const void* buffer, int size) {
+    // Mode "r" only reads the buffer.
+    NQMemoryBasedIO in(const_cast<void*>(buffer), size, "r");
+    return streamHasWangMarker(in);
+}
+
+// ---- page counts ----------------------------------------------------------------
+
+int NQTIFFImage::nqGetTotalPages(const char* fileName) {
+    TiffHandle tif = openNamed(fileName, "r");
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
+             __LINE__);
+    int pages = 1;
+    while (TIFFReadDirectory(tif.get()))
+        ++pages;
+    return pages;
+}
+
+int NQTIFFImage::nqGetTotalPages(const void* buffer, int size) {
+    MemoryFile file(const_cast<void*>(buffer), size, "r");
+    TiffHandle tif = openMemory(file, true);
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
+             __LINE__);
+    int pages = 1;
+    while (TIFFReadDirectory(tif.get()))
+        ++pages;
+    return pages;
+}
+
+// ---- loading by name or buffer ------------------------------------------------------
+
+NQImage NQTIFFImage::nqLoadImage(const char* fileName) {
+    return nqLoadImageAtPage(fileName, 1);
+}
+
+NQImage NQTIFFImage::nqLoadImage(const void* buffer, int size) {
+    return nqLoadImageAtPage(buffer, size, 1);
+}
+
+void NQTIFFImage::nqLoadImage(const char* fileName, NQImage& out) {
+    out = nqLoadImage(fileName);
+}
+
+void NQTIFFImage::nqLoadImage(const void* buffer, int size, NQImage& out) {
+    out = nqLoadImage(buffer, size);
+}
+
+NQImageHead NQTIFFImage::nqLoadHeader(const char* fileName) {
+    return nqLoadHeaderAtPage(fileName, 1);
+}
+
+NQImageHead NQTIFFImage::nqLoadHeader(const void* buffer, int size) {
+    return nqLoadHeaderAtPage(buffer, size, 1);
+}
+
+NQImage NQTIFFImage::nqLoadImageAtPage(const char* fileName, int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImageAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
+    if (nqWangTIFFCheck(fileName))
+        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported",
+             __LINE__);
+    TiffHandle tif = openNamed(fileName, "r");
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImageAtPage()> Could not open incoming image",
+             __LINE__);
+    return nqLoadImage(tif.get(), page);
+}
+
+NQImage NQTIFFImage::nqLoadImageAtPage(const void* buffer, int size, int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImageAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
+    if (nqWangTIFFCheck(buffer, size))
+        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported",
+             __LINE__);
+    MemoryFile file(const_cast<void*>(buffer), size, "r");
+    TiffHandle tif = openMemory(file, true);
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImageAtPage()> Could not open incoming image",
+             __LINE__);
+    return nqLoadImage(tif.get(), page);
+}
+
+NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const char* fileName, int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
+    if (nqWangTIFFCheck(fileName))
+        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
+             __LINE__);
+    TiffHandle tif = openNamed(fileName, "r");
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
+             __LINE__);
+    return nqLoadHeader(tif.get(), page);
+}
+
+NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const void* buffer, int size, int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
+    if (nqWangTIFFCheck(buffer, size))
+        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
+             __LINE__);
+    MemoryFile file(const_cast<void*>(buffer), size, "r");
+    TiffHandle tif = openMemory(file, true);
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
+             __LINE__);
+    return nqLoadHeader(tif.get(), page);
+}
+
+// ---- loading from a handle -----------------------------------------------------------
+
+NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Page number can't be 0 (zero).",
+             __LINE__);
+    // Pages count from the first directory; a handle that was moved on is
+    // rewound first.
+    if (TIFFCurrentDirectory(tif) != 0 && !TIFFSetDirectory(tif, 0))
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
+    for (int current = 1; current < page; ++current)
+        if (!TIFFReadDirectory(tif))
+            fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
+
+    NQImageHead head;
+    float xResolution = 0;
+    float yResolution = 0;
+    if (!TIFFGetField(tif, TIFFTAG_XRESOLUTION, &xResolution)) {
+        logger()->nqLog(NQ_INFO,
+                        "WARNING in TIFF nqLoadImage(): Failed to get horizontal resolution of "
+                        "tiff image. Setting to 200 dpi\n");
+        xResolution = 200;
+    }
+    if (!TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yResolution)) {
+        logger()->nqLog(NQ_INFO,
+                        "WARNING in tbOpenTiffDD(): Failed to get vertical resolution of tiff "
+                        "image. Setting to 200 dpi\n");
+        yResolution = 200;
+    }
+    std::uint16_t unit = 0;
+    if (!TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &unit)) {
+        logger()->nqLog(NQ_INFO,
+                        "WARNING in NQTiffImage(): Failed to read resolution unit, assuming "
+                        "none\n");
+        head.nqSetResolutionInInches(false);
+        head.nqSetResolutionUnits(NQImageHead::NQ_RES_NONE);
+    } else if (unit == RESUNIT_CENTIMETER) {
+        xResolution *= 2.54f;
+        yResolution *= 2.54f;
+        head.nqSetResolutionInInches(true);
+        head.nqSetResolutionUnits(NQImageHead::NQ_RES_INCH);
+    } else if (unit == RESUNIT_INCH) {
+        head.nqSetResolutionInInches(true);
+        head.nqSetResolutionUnits(NQImageHead::NQ_RES_INCH);
+    } else if (unit == RESUNIT_NONE) {
+        head.nqSetResolutionInInches(false);
+        head.nqSetResolutionUnits(NQImageHead::NQ_RES_NONE);
+    }
+    head.nqSetXResolution(xResolution);
+    head.nqSetYResolution(yResolution);
+
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width))
+        fail(NQ_MISSING_FIELD, "<NQTIFFImage::nqLoadImage()> Image does not define its width",
+             __LINE__);
+    if (!TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
+        fail(NQ_MISSING_FIELD, "<NQTIFFImage::nqLoadImage()> Image does not define its height",
+             __LINE__);
+    // Three bytes per pixel must still give a row size that fits an int.
+    if (width > INT_MAX / 3 || height > INT_MAX)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImage()> Image dimensions are out of range",
+             __LINE__);
+    head.nqSetWidth(static_cast<int>(width));
+    head.nqSetHeight(static_cast<int>(height));
+    head.nqSetDataAlignment(NQ_1BYTE_ALIGN);
+
+    const int bitsPerSample = fieldOr(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    std::uint16_t planar = 0;
+    if (!TIFFGetField(tif, TIFFTAG_PLANARCONFIG, &planar))
+        fail(NQ_MISSING_FIELD,
+             "<NQTIFFImage::nqLoadImage()> Either undefined or unsupported TIFFTAG_PLANARCONFIG",
+             __LINE__);
+    const int samples = fieldOr(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    const int depth = bitsPerSample * samples;
+
+    std::uint16_t photometric = 0;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+        fail(NQ_MISSING_FIELD,
+             "<NQTIFFImage::nqLoadImage()> Image has an undefined photometric interpretation",
+             __LINE__);
+    logger()->nqLog("TIFFTAG_PHOTOMETRIC is ", NQ_DEBUG);
+    logger()->nqLog(static_cast<int>(photometric), NQ_DEBUG);
+    logger()->nqLog("\n", NQ_DEBUG);
+
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            if (depth == 1)
+                setLayout(head, 1);
+            else if (depth == 8)
+                setLayout(head, 8);
+            else
+                fail(NQ_UNSUPPORTED,
+                     "<NQTIFFImage::nqLoadImage()> Unsupported tiff type (may contain alpha "
+                     "channel)",
+                     __LINE__);
+            break;
+        case PHOTOMETRIC_RGB:
+            if (depth < 24)
+                fail(NQ_NOT_IMPLEMENTED, "<NQTIFFImage::nqLoadImage()> Unsupported tiff type",
+                     __LINE__);
+            setLayout(head, 24);
+            break;
+        case PHOTOMETRIC_PALETTE:
+            setLayout(head, 24);
+            break;
+        case PHOTOMETRIC_YCBCR: {
+            setLayout(head, 24);
+            std::uint16_t compression = 0;
+            if (TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression))
+                logger()->nqLog(NQ_DEBUG, "YCbCr Compression Method: %d\n", compression);
+            std::uint16_t horizontal = 0;
+            std::uint16_t vertical = 0;
+            if (TIFFGetField(tif, TIFFTAG_YCBCRSUBSAMPLING, &horizontal, &vertical)) {
+                logger()->nqLog(NQ_DEBUG, "\tYCbCr Subsampling: %d,%d\n", horizontal, vertical);
+            } else {
+                logger()->nqLog(NQ_INFO,
+                                "WARNING: YCbCr Subsampling not set or corrupted.\n\tAssuming "
+                                "default of (2,2)\n");
+                TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+            }
+            break;
+        }
+        default:
+            if (isUnsupportedPhotometric(photometric))
+                fail(NQ_UNSUPPORTED,
+                     "<NQTIFFImage::nqLoadImage()> Image has an unsupported photometric "
+                     "interpretation",
+                     __LINE__);
+            fail(NQ_MISSING_FIELD,
+                 "<NQTIFFImage::nqLoadImage()> Image has an invalid photometric interpretation",
+                 __LINE__);
+    }
+
+    for (const TextField& field : kTextFields) {
+        char* text = nullptr;
+        if (TIFFGetField(tif, field.field, &text) && text != nullptr)
+            head.nqGetTags().nqSetTag(field.tagName, text, false);
+    }
+    return head;
+}
+
+NQImage NQTIFFImage::nqLoadImage(TIFF* tif, int page) {
+    const NQImageHead head = nqLoadHeader(tif, page);
+    std::uint16_t photometric = 0;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))
+        fail(NQ_MISSING_FIELD,
+             "<NQTIFFImage::nqLoadImage()> Image has an undefined photometric interpretation",
+             __LINE__);
+    const int width = head.nqGetWidth();
+    const int height = head.nqGetHeight();
+    std::unique_ptr<unsigned char[]> data;
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            data = readBilevelOrGrey(tif, head, photometric == PHOTOMETRIC_MINISWHITE);
+            break;
+        case PHOTOMETRIC_RGB:
+        case PHOTOMETRIC_YCBCR:
+            data = readThroughRGBA(tif, width, height);
+            break;
+        case PHOTOMETRIC_PALETTE:
+            data = readPalette(tif, width, height);
+            break;
+        default:
+            if (isUnsupportedPhotometric(photometric))
+                fail(NQ_UNSUPPORTED,
+                     "<NQTIFFImage::nqLoadImage()> Image has an unsupported photometric "
+                     "interpretation",
+                     __LINE__);
+            fail(NQ_MISSING_FIELD,
+                 "<NQTIFFImage::nqLoadImage()> Image has an invalid photometric interpretation",
+                 __LINE__);
+    }
+    return NQImage(std::move(data), head);
+}
+
+// ---- saving ---------------------------------------------------------------------------
+
+std::unique_ptr<unsigned char[]> NQTIFFImage::nqFlipDataForMinIsWhite(const NQImage& image) {
+    std::unique_ptr<unsigned char[]> copy(image.nqGetSafeImageData());
+    const int bits = image.nqGetBitsPerPixel();
+    if (bits == 1 || bits == 8) {
+        const std::size_t bytes = image.nqGetImageDataSize();
+        unsigned char* p = copy.get();
+        for (std::size_t i = 0; i < bytes; ++i)
+            p[i] = static_cast<unsigned char>(~p[i]);
+    }
+    return copy;
+}
+
+void NQTIFFImage::nqSaveImage(const char* fileName, const NQImage& image) {
+    nqSaveImage(fileName, image, defaultCompression(image), true);
+}
+
+unsigned char* NQTIFFImage::nqSaveImageToMem(int& size, const NQImage& image) {
+    return nqSaveImageToMem(size, image, defaultCompression(image), true);
+}
+
+void NQTIFFImage::nqSaveImage(const char* fileName, const NQImage& image, int compression,
+                              bool minIsWhite) {
+    checkSaveable(image, compression);
+    TiffHandle tif = openNamed(fileName, "w");
+    if (!tif)
+        fail(NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Could not open for writing", __LINE__);
+    nqSaveImage(tif.get(), image, compression, minIsWhite);
+    finishWriting(tif.get());
+}
+
+unsigned char* NQTIFFImage::nqSaveImageToMem(int& size, const NQImage& image, int compression,
+                                             bool minIsWhite) {
+    checkSaveable(image, compression);
+    MemoryFile file(nullptr, 0, "w");
+    TiffHandle tif = openMemory(file, false);
+    if (!tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqSaveImageToMem()> Could not open incoming image",
+             __LINE__);
+    nqSaveImage(tif.get(), image, compression, minIsWhite);
+    finishWriting(tif.get());
+    tif.reset();
+    return file.release(size);
+}
+
+void NQTIFFImage::nqSaveImage(TIFF* tif, const NQImage& image, int compression, bool minIsWhite) {
+    checkSaveable(image, compression);
+    const int bits = image.nqGetBitsPerPixel();
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(image.nqGetWidth()));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(image.nqGetHeight()));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits == 24 ? 8 : bits);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    if (bits == 24) {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    } else {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                     minIsWhite ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
+    }
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(
+        tif, TIFFTAG_RESOLUTIONUNIT,
+        image.nqGetResolutionUnits() == NQImageHead::NQ_RES_INCH ? RESUNIT_INCH : RESUNIT_NONE);
+    const float xResolution = image.nqGetXResolution();
+    const float yResolution = image.nqGetYResolution();
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION,
+                 static_cast<double>(xResolution == 0 ? 200 : xResolution));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION,
+                 static_cast<double>(yResolution == 0 ? 200 : yResolution));
+    for (const TextField& field : kTextFields)
+        if (image.nqIsTagSet(field.tagName))
+            TIFFSetField(tif, field.field, image.nqGetTag(field.tagName).c_str());
+
+    const tmsize_t bytes = static_cast<tmsize_t>(image.nqGetImageDataSize());
+    std::unique_ptr<unsigned char[]> flipped;
+    // Without a predictor (never set here) libtiff does not modify the data
+    // it encodes, so the image's own block can be handed over.
+    void* pixels = const_cast<unsigned char*>(image.nqGetImageData());
+    // Colour data are the same either way; only 1- and 8-bit data are inverted.
+    if (minIsWhite && bits != 24) {
+        flipped = nqFlipDataForMinIsWhite(image);
+        pixels = flipped.get();
+    }
+    if (TIFFWriteEncodedStrip(tif, 0, pixels, bytes) < 0)
+        fail(NQ_IO_ERROR, "<NQTIFFImage::nqSaveImage()> Error writing the image data", __LINE__);
+}
