@@ -31,16 +31,9 @@ std::unique_ptr<unsigned char[]> allocateBytes(std::size_t size) {
 
 std::size_t NQImage::dataSizeFor(int width, int height, int bitsPerPixel) {
     if (width <= 0 || height <= 0) return 0;
-    // The row size is computed in 64 bits: for widths near INT_MAX the int
-    // arithmetic of rowSizeFor would overflow.
-    std::uint64_t rowSize = 0;
-    switch (bitsPerPixel) {
-        case 1: rowSize = (std::uint64_t(width) + 7) / 8; break;
-        case 8: rowSize = std::uint64_t(width); break;
-        case 24: rowSize = std::uint64_t(width) * 3; break;
-        default: return 0;
-    }
-    const std::uint64_t bytes = rowSize * std::uint64_t(height);
+    const int rowSize = NQImageHead::rowSizeFor(width, bitsPerPixel);
+    if (rowSize <= 0) return 0;
+    const std::uint64_t bytes = std::uint64_t(rowSize) * std::uint64_t(height);
     if (bytes > kMaxDataBytes) return 0;
     return static_cast<std::size_t>(bytes);
 }
@@ -100,7 +93,7 @@ void NQImage::deriveLayoutFromDepth() {
         case 1:
             head_.nqSetChannels(1);
             head_.nqSetColorModel(NQ_BINARY);
-            head_.nqSetRowSize((width + 7) / 8);
+            head_.nqSetRowSize(NQImageHead::rowSizeFor(width, 1));
             break;
         case 8:
             head_.nqSetChannels(1);
@@ -110,7 +103,7 @@ void NQImage::deriveLayoutFromDepth() {
         case 24:
             head_.nqSetChannels(3);
             head_.nqSetColorModel(NQ_RGBCOLOR);
-            head_.nqSetRowSize(3 * width);
+            head_.nqSetRowSize(NQImageHead::rowSizeFor(width, 24));
             break;
         default: break;
     }

@@ -1,16 +1,20 @@
 #include "image/NQImageHead.h"
 
+#include <limits>
 #include <sstream>
 
 #include "image/NQColor.h"
 
 int NQImageHead::rowSizeFor(int width, int bitsPerPixel) {
+    long long bytes;
     switch (bitsPerPixel) {
-        case NQ_1BIT: return (width + 7) / 8;
-        case NQ_8BIT: return width;
-        case NQ_24BIT: return 3 * width;
+        case NQ_1BIT: bytes = (static_cast<long long>(width) + 7) / 8; break;
+        case NQ_8BIT: bytes = width; break;
+        case NQ_24BIT: bytes = 3LL * width; break;
         default: return 0;
     }
+    // A row too long for an int cannot be stored; -1 makes every allocation refuse it.
+    return bytes > std::numeric_limits<int>::max() ? -1 : static_cast<int>(bytes);
 }
 
 namespace {

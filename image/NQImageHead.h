@@ -46,7 +46,7 @@ public:
     void nqSetResolutionUnits(int v) { resolutionUnits_ = v; }
 
     // Bytes per row of the unpadded layout of a depth: (w + 7) / 8, w or 3w;
-    // 0 for any other depth.
+    // 0 for any other depth, -1 when the row would not fit an int.
     static int rowSizeFor(int width, int bitsPerPixel);
 
 private:

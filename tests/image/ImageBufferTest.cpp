@@ -213,6 +213,11 @@ TEST(ImageBuffer, AllocationRefusesHugeAndNegativeSizes) {
     EXPECT_EQ(NQImage::dataSizeFor(2480, 3508, 1), 310u * 3508u);
     EXPECT_EQ(NQImage::dataSizeFor(0, 5, 8), 0u);
     EXPECT_EQ(NQImage::dataSizeFor(5, 5, 16), 0u);
+    EXPECT_EQ(NQImage::dataSizeFor(2147483647, 1, 24), 0u);
+    EXPECT_EQ(NQImageHead::rowSizeFor(2147483647, 24), -1);
+    EXPECT_EQ(NQImageHead::rowSizeFor(2147483647, 1), 268435456);
+    EXPECT_TRUE(throwsNQ([&] { image.nqLoadImage(2147483647, 1, 24, true); }, NQ_MEMORY_ERROR,
+                         "Error Allocating Image Data memory"));
 }
 
 TEST(ImageBuffer, GreyScaleBlackAndWhiteTest) {
