@@ -29,7 +29,9 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Characters that end an attribute name when scanning back from its "=".
 // Stopping at quotes, "=" and the tag delimiters as well as at white space keeps
@@ -48,7 +50,9 @@ std::size_t xml::checked(std::size_t pos) const {
     return pos;
 }
 
-std::size_t xml::startTagEnd(std::size_t start) const { return text_.find('>', start); }
+std::size_t xml::startTagEnd(std::size_t start) const {
+    return text_.find('>', start);
+}
 
 bool xml::isSelfClosing(std::size_t start) const {
     const std::size_t gt = startTagEnd(start);
@@ -61,23 +65,28 @@ bool xml::isEndTagAt(std::size_t pos) const {
 
 std::size_t xml::elementEnd(std::size_t start) const {
     const std::size_t gt = startTagEnd(start);
-    if (gt == std::string::npos) return npos;
-    if (gt > start && text_[gt - 1] == '/') return gt;
+    if (gt == std::string::npos)
+        return npos;
+    if (gt > start && text_[gt - 1] == '/')
+        return gt;
 
     std::size_t depth = 1;
     std::size_t lastExamined = npos;
     std::size_t pos = gt + 1;
     for (;;) {
         const std::size_t lt = text_.find('<', pos);
-        if (lt == std::string::npos) break;
+        if (lt == std::string::npos)
+            break;
         const std::size_t close = text_.find('>', lt);
-        if (close == std::string::npos) break;
+        if (close == std::string::npos)
+            break;
         if (isEndTagAt(lt))
             --depth;
         else if (text_[close - 1] != '/')
             ++depth;
         lastExamined = close;
-        if (depth == 0) return close;
+        if (depth == 0)
+            return close;
         pos = close + 1;
     }
     // Unbalanced text: the last tag seen stands in for the end.
@@ -94,15 +103,18 @@ std::size_t xml::enclosingElement(std::size_t pos) const {
     std::size_t p = pos;
     while (p > 0) {
         const std::size_t lt = text_.rfind('<', p - 1);
-        if (lt == std::string::npos) return npos;
+        if (lt == std::string::npos)
+            return npos;
         const std::string_view between(text_.data() + lt, p - lt);
         const std::size_t gtInside = between.find('>');
-        if (gtInside != std::string_view::npos) nextGt = lt + gtInside;
+        if (gtInside != std::string_view::npos)
+            nextGt = lt + gtInside;
         const bool selfClosing = nextGt != std::string::npos && text_[nextGt - 1] == '/';
         if (isEndTagAt(lt)) {
             ++open;
         } else if (!selfClosing) {
-            if (open == 0) return lt;
+            if (open == 0)
+                return lt;
             --open;
         }
         p = lt;
@@ -134,13 +146,16 @@ void xml::setXML(const std::string& text) {
 
 bool xml::LoadXml(const std::string& fileName) {
     FileHandle file(std::fopen(fileName.c_str(), "rb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     std::string content;
     char buffer[1 << 16];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        content.append(buffer, got);
     // A directory opens on some systems but cannot be read.
-    if (std::ferror(file.get())) return false;
+    if (std::ferror(file.get()))
+        return false;
     text_ = std::move(content);
     cursor_ = 0;
     return true;
@@ -148,11 +163,13 @@ bool xml::LoadXml(const std::string& fileName) {
 
 bool xml::SaveXml(const std::string& fileName) {
     FileHandle file(std::fopen(fileName.c_str(), "wb"));
-    if (!file) return false;
+    if (!file)
+        return false;
     const std::string head = std::string(kProlog) + kComment + kRootStart;
     text_ = head + text_ + kRootEnd;
     // The cursor keeps pointing at the same element of the wrapped text.
-    if (cursor_ != npos) cursor_ += head.size();
+    if (cursor_ != npos)
+        cursor_ += head.size();
     const std::size_t written = std::fwrite(text_.data(), 1, text_.size(), file.get());
     const bool closed = std::fclose(file.release()) == 0;
     return written == text_.size() && closed;
@@ -163,13 +180,15 @@ bool xml::SaveXml(const std::string& fileName) {
 bool xml::bHasChild() const {
     checked(cursor_);
     const std::size_t gt = startTagEnd(cursor_);
-    if (gt == std::string::npos || isSelfClosing(cursor_)) return false;
+    if (gt == std::string::npos || isSelfClosing(cursor_))
+        return false;
     const std::size_t lt = text_.find('<', gt + 1);
     return lt != std::string::npos && !isEndTagAt(lt);
 }
 
 bool xml::Go2ChildLevel() {
-    if (!bHasChild()) return false;
+    if (!bHasChild())
+        return false;
     cursor_ = text_.find('<', startTagEnd(cursor_) + 1);
     return true;
 }
@@ -177,20 +196,25 @@ bool xml::Go2ChildLevel() {
 bool xml::GoNextSibling() {
     checked(cursor_);
     const std::size_t end = elementEnd(cursor_);
-    if (end == npos) return false;
+    if (end == npos)
+        return false;
     const std::size_t lt = text_.find('<', end + 1);
-    if (lt == std::string::npos || isEndTagAt(lt)) return false;
+    if (lt == std::string::npos || isEndTagAt(lt))
+        return false;
     cursor_ = lt;
     return true;
 }
 
 bool xml::GoPrevSibling() {
     checked(cursor_);
-    if (cursor_ == 0) return false;
+    if (cursor_ == 0)
+        return false;
     const std::size_t lt = text_.rfind('<', cursor_ - 1);
-    if (lt == std::string::npos || !isEndTagAt(lt) || lt == 0) return false;
+    if (lt == std::string::npos || !isEndTagAt(lt) || lt == 0)
+        return false;
     const std::size_t previous = text_.rfind('<', lt - 1);
-    if (previous == std::string::npos) return false;
+    if (previous == std::string::npos)
+        return false;
     cursor_ = previous;
     return true;
 }
@@ -198,40 +222,48 @@ bool xml::GoPrevSibling() {
 bool xml::Go2ParentLevel() {
     checked(cursor_);
     const std::size_t parent = enclosingElement(cursor_);
-    if (parent == npos) return false;
+    if (parent == npos)
+        return false;
     cursor_ = parent;
     return true;
 }
 
 std::string xml::RetrieveSpecifiedElem(const std::string& name) const {
     const std::size_t found = text_.find(name);
-    if (found == std::string::npos || found == 0) return std::string();
+    if (found == std::string::npos || found == 0)
+        return std::string();
     const std::size_t lt = text_.rfind('<', found - 1);
-    if (lt == std::string::npos) return std::string();
+    if (lt == std::string::npos)
+        return std::string();
     return GetElemDoc(lt);
 }
 
 // ---- reading -------------------------------------------------------------------------------
 
 std::string xml::GetElemName(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<') return std::string();
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
     const std::size_t end = checked(text_.find_first_of(" >", pos + 1));
     return text_.substr(pos + 1, end - pos - 1);
 }
 
 std::string xml::GetElemDoc(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<') return std::string();
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
     const std::size_t end = checked(elementEnd(pos));
     return text_.substr(pos, end - pos + 1);
 }
 
 std::string xml::GetElemData(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<') return std::string();
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
     const std::size_t gt = checked(startTagEnd(pos));
-    if (isSelfClosing(pos)) return std::string();
+    if (isSelfClosing(pos))
+        return std::string();
     const std::size_t end = checked(elementEnd(pos));
     const std::size_t endTag = text_.rfind('<', end);
-    if (endTag == std::string::npos || endTag <= gt) return std::string();
+    if (endTag == std::string::npos || endTag <= gt)
+        return std::string();
     return text_.substr(gt + 1, endTag - gt - 1);
 }
 
@@ -239,16 +271,19 @@ std::string xml::GetAttrib(const std::string& name) const {
     checked(cursor_);
     const std::size_t gt = checked(startTagEnd(cursor_));
     const std::size_t found = findInStartTag(name, gt);
-    if (found == npos) return std::string();
+    if (found == npos)
+        return std::string();
     return quotedValueAfter(found + name.size());
 }
 
 std::string xml::GetAttribName(std::size_t pos) const {
     checked(pos);
     std::size_t end = pos;
-    while (end > 0 && text_[end - 1] == ' ') --end;
+    while (end > 0 && text_[end - 1] == ' ')
+        --end;
     std::size_t begin = end;
-    while (begin > 0 && !endsAttributeName(text_[begin - 1])) --begin;
+    while (begin > 0 && !endsAttributeName(text_[begin - 1]))
+        --begin;
     return text_.substr(begin, end - begin);
 }
 
@@ -265,7 +300,8 @@ std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
         const std::string name = GetAttribName(eq);
         // A repeated name keeps the value of its first occurrence, which is
         // also what the search below would find again.
-        if (attributes.count(name) != 0) continue;
+        if (attributes.count(name) != 0)
+            continue;
         const std::size_t found = findInStartTag(name + "=", gt);
         // With blanks around the "=", name + "=" does not occur; the value is
         // then the quoted text after this "=".
@@ -281,7 +317,8 @@ bool xml::InsertChildElem(const std::string& name, int level, const std::string&
     checked(cursor_);
     const std::size_t end = elementEnd(cursor_);
     // A self-closing element has no end tag to put a child in front of.
-    if (end == npos || isSelfClosing(cursor_)) return false;
+    if (end == npos || isSelfClosing(cursor_))
+        return false;
     const std::size_t endTag = text_.rfind('<', end);
     const std::size_t at = text_.rfind('>', endTag - 1) + 1;
 
@@ -301,10 +338,12 @@ bool xml::InsertSiblingElem(const std::string& name, const std::string& data) {
         cursor_ = 0;
         return true;
     }
-    if (cursor_ == 0) return false;
+    if (cursor_ == 0)
+        return false;
     checked(cursor_);
     const std::size_t end = elementEnd(cursor_);
-    if (end == npos) return false;
+    if (end == npos)
+        return false;
     text_.insert(end + 1, element);
     cursor_ = end + 1;
     return true;
@@ -313,10 +352,12 @@ bool xml::InsertSiblingElem(const std::string& name, const std::string& data) {
 bool xml::AddAttrib(const std::string& name, const std::string& value) {
     checked(cursor_);
     std::size_t at = text_.find_first_of(" >", cursor_);
-    if (at == std::string::npos) return false;
+    if (at == std::string::npos)
+        return false;
     // In "<a/>" the name runs into the "/"; the attribute goes in front of
     // it so that the element stays self-closing.
-    if (text_[at] == '>' && at > cursor_ + 1 && text_[at - 1] == '/') --at;
+    if (text_[at] == '>' && at > cursor_ + 1 && text_[at - 1] == '/')
+        --at;
     std::string attribute;
     attribute.reserve(name.size() + value.size() + 4);
     attribute.append(" ").append(name).append("=\"").append(value).append("\"");
@@ -330,22 +371,26 @@ bool xml::AddAttrib(const std::string& name, int value) {
 
 bool xml::AddDynamicAttrib(const std::map<std::string, std::string>& attributes) {
     for (const auto& attribute : attributes)
-        if (!AddAttrib(attribute.first, attribute.second)) return false;
+        if (!AddAttrib(attribute.first, attribute.second))
+            return false;
     return true;
 }
 
 bool xml::DelAttrib(const std::string& name) {
     checked(cursor_);
     const std::size_t gt = startTagEnd(cursor_);
-    if (gt == std::string::npos) return false;
+    if (gt == std::string::npos)
+        return false;
     std::size_t found = findInStartTag(name, gt);
-    if (found == npos) return false;
+    if (found == npos)
+        return false;
     const std::size_t open = checked(text_.find('"', found));
     const std::size_t close = checked(text_.find('"', open + 1));
     text_.erase(found, close - found + 1);
     if (found > 0 && text_[found - 1] == ' ') {
         text_.erase(found - 1, 1);
-        if (found - 1 < cursor_) --cursor_;
+        if (found - 1 < cursor_)
+            --cursor_;
     }
     return true;
 }
@@ -362,8 +407,10 @@ bool xml::SetAttrib(const std::string& name, int value) {
 bool xml::DelCurElem(bool force) {
     checked(cursor_);
     const std::size_t end = elementEnd(cursor_);
-    if (end == npos) return false;
-    if (!force && bHasChild()) return false;
+    if (end == npos)
+        return false;
+    if (!force && bHasChild())
+        return false;
     text_.erase(cursor_, end - cursor_ + 1);
 
     // Next sibling if there is one, else the enclosing element, else the first
