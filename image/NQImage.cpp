@@ -277,8 +277,7 @@ void NQImage::nqSetPixel(int x, int y, unsigned char value) {
         data_[index] &= static_cast<unsigned char>(~mask);
 }
 
-void NQImage::nqGetPixel(int x, int y, unsigned char& r, unsigned char& g,
-                         unsigned char& b) const {
+std::size_t NQImage::checkedColorIndex(int x, int y) const {
     if (head_.nqGetChannels() != 3)
         throw NQException(NQ_INVALID_INPUT, "Color FORMAT is needed in nqSetPixel", kModule,
                           __LINE__);
@@ -288,21 +287,19 @@ void NQImage::nqGetPixel(int x, int y, unsigned char& r, unsigned char& g,
         static_cast<std::size_t>(y) * head_.nqGetRowSize() + 3 * static_cast<std::size_t>(x);
     if (index + 3 > dataSize_)
         throw NQException(NQ_INVALID_INPUT, "Out Of Bound!!", kModule, __LINE__);
+    return index;
+}
+
+void NQImage::nqGetPixel(int x, int y, unsigned char& r, unsigned char& g,
+                         unsigned char& b) const {
+    const std::size_t index = checkedColorIndex(x, y);
     r = data_[index];
     g = data_[index + 1];
     b = data_[index + 2];
 }
 
 void NQImage::nqSetPixel(int x, int y, unsigned char r, unsigned char g, unsigned char b) {
-    if (head_.nqGetChannels() != 3)
-        throw NQException(NQ_INVALID_INPUT, "Color FORMAT is needed in nqSetPixel", kModule,
-                          __LINE__);
-    if (!nqIsInside(x, y)) throw NQException(NQ_INVALID_INPUT, "Out Of Bound!!", kModule, __LINE__);
-    if (!data_) throwNullData("Image data is null!!", __LINE__);
-    const std::size_t index =
-        static_cast<std::size_t>(y) * head_.nqGetRowSize() + 3 * static_cast<std::size_t>(x);
-    if (index + 3 > dataSize_)
-        throw NQException(NQ_INVALID_INPUT, "Out Of Bound!!", kModule, __LINE__);
+    const std::size_t index = checkedColorIndex(x, y);
     data_[index] = r;
     data_[index + 1] = g;
     data_[index + 2] = b;

@@ -151,6 +151,9 @@ private:
     void assignHeaderFrom(const NQImage& source);
     // Index of the byte that holds pixel (x, y); the caller has checked bounds.
     std::size_t byteIndex(int x, int y) const;
+    // Index of the first byte of a three-byte pixel, after the checks of the
+    // colour accessors.
+    std::size_t checkedColorIndex(int x, int y) const;
 
     NQImageHead head_;
     std::unique_ptr<unsigned char[]> data_;

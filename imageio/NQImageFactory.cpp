@@ -9,6 +9,7 @@
 #include "imageio/NQImageFactory.h"
 
 #include <cstring>
+#include <optional>
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
@@ -46,6 +47,25 @@ void logFallBack(const char* what, const NQException& error) {
 
 [[noreturn]] void throwUnsupported(const std::string& text, int line) {
     throw NQException(NQ_UNSUPPORTED, text, kModule, line);
+}
+
+void logChosenForFile(const NQBaseImage* codec) {
+    logger()->nqLog("Caller passed NQBaseImage*... overriding filename extension... using ",
+                    NQ_INFO);
+    logger()->nqLog(codec->getImageName(), NQ_INFO);
+    logger()->nqLog("\n", NQ_INFO);
+}
+
+// The attempt of a caller-chosen codec: its failure is only logged, and the
+// automatic choice takes over.
+template <typename Load>
+auto tryChosenCodec(const char* failureLabel, Load load) -> std::optional<decltype(load())> {
+    try {
+        return load();
+    } catch (const NQException& error) {
+        logFallBack(failureLabel, error);
+        return std::nullopt;
+    }
 }
 
 }  // namespace
@@ -107,23 +127,32 @@ NQBaseImage* NQImageFactory::nqIdentifyImageType(const void* buffer, int size) {
     return firstCodecForBuffer(buffer, size);
 }
 
-NQImage NQImageFactory::nqLoadImage(const char* fileName, NQBaseImage* codec) {
-    if (codec != nullptr) {
-        logger()->nqLog("Caller passed NQBaseImage*... overriding filename extension... using ",
-                        NQ_INFO);
-        logger()->nqLog(codec->getImageName(), NQ_INFO);
-        logger()->nqLog("\n", NQ_INFO);
-        try {
-            return codec->nqLoadImage(fileName);
-        } catch (const NQException& error) {
-            logFallBack("Error loading image : ", error);
-        }
-    }
+NQBaseImage* NQImageFactory::codecForFile(const char* fileName, const char* operation) {
     NQBaseImage* found = nqIdentifyImageType(fileName);
     if (found == nullptr)
-        throwUnsupported(std::string("<NQImageFactory::nqLoadImage()> Unsupported file format ") +
-                             (fileName != nullptr ? fileName : ""),
+        throwUnsupported(std::string("<NQImageFactory::") + operation +
+                             "()> Unsupported file format " + (fileName != nullptr ? fileName : ""),
                          __LINE__);
+    return found;
+}
+
+NQBaseImage* NQImageFactory::codecForBuffer(const void* buffer, int size, const char* operation) {
+    NQBaseImage* found = firstCodecForBuffer(buffer, size);
+    if (found == nullptr)
+        throwUnsupported(std::string("<NQImageFactory::") + operation +
+                             "()> Unsupported image buffer",
+                         __LINE__);
+    return found;
+}
+
+NQImage NQImageFactory::nqLoadImage(const char* fileName, NQBaseImage* codec) {
+    if (codec != nullptr) {
+        logChosenForFile(codec);
+        if (auto image = tryChosenCodec("Error loading image : ",
+                                        [&] { return codec->nqLoadImage(fileName); }))
+            return std::move(*image);
+    }
+    NQBaseImage* found = codecForFile(fileName, "nqLoadImage");
     logger()->nqLog(NQ_INFO, "loading image with %s\n", found->getImageName().c_str());
     return found->nqLoadImage(fileName);
 }
@@ -131,37 +160,23 @@ NQImage NQImageFactory::nqLoadImage(const char* fileName, NQBaseImage* codec) {
 NQImage NQImageFactory::nqLoadImage(const void* buffer, int size, NQBaseImage* codec) {
     if (codec != nullptr) {
         logOverride(codec);
-        if (codec->nqSupportImageBuffer(buffer, size)) {
-            try {
-                return codec->nqLoadImage(buffer, size);
-            } catch (const NQException& error) {
-                logFallBack("Error loading image : ", error);
-            }
-        }
+        if (codec->nqSupportImageBuffer(buffer, size))
+            if (auto image = tryChosenCodec("Error loading image : ",
+                                            [&] { return codec->nqLoadImage(buffer, size); }))
+                return std::move(*image);
     }
-    NQBaseImage* found = firstCodecForBuffer(buffer, size);
-    if (found == nullptr)
-        throwUnsupported("<NQImageFactory::nqLoadImage()> Unsupported image buffer", __LINE__);
-    return found->nqLoadImage(buffer, size);
+    return codecForBuffer(buffer, size, "nqLoadImage")->nqLoadImage(buffer, size);
 }
 
 NQImageHead NQImageFactory::nqLoadHeader(const char* fileName, NQBaseImage* codec) {
     if (codec != nullptr) {
-        logger()->nqLog("Caller passed NQBaseImage*... overriding filename extension... using ",
-                        NQ_INFO);
-        logger()->nqLog(codec->getImageName(), NQ_INFO);
-        logger()->nqLog("\n", NQ_INFO);
-        try {
-            return codec->nqLoadHeader(fileName);
-        } catch (const NQException& error) {
-            logFallBack("Error loading image header : ", error);
-        }
+        logChosenForFile(codec);
+        if (auto head = tryChosenCodec("Error loading image header : ",
+                                       [&] { return codec->nqLoadHeader(fileName); }))
+            return *head;
     }
-    NQBaseImage* found = nqIdentifyImageType(fileName);
-    if (found == nullptr)
-        throwUnsupported(std::string("<NQImageFactory::nqLoadImage()> Unsupported file format ") +
-                             (fileName != nullptr ? fileName : ""),
-                         __LINE__);
+    // The header load reports a missing codec with the image load's text.
+    NQBaseImage* found = codecForFile(fileName, "nqLoadImage");
     logger()->nqLog(NQ_INFO, "loading image header with %s\n", found->getImageName().c_str());
     return found->nqLoadHeader(fileName);
 }
@@ -169,58 +184,35 @@ NQImageHead NQImageFactory::nqLoadHeader(const char* fileName, NQBaseImage* code
 NQImageHead NQImageFactory::nqLoadHeader(const void* buffer, int size, NQBaseImage* codec) {
     if (codec != nullptr) {
         logOverride(codec);
-        if (codec->nqSupportImageBuffer(buffer, size)) {
-            try {
-                return codec->nqLoadHeader(buffer, size);
-            } catch (const NQException& error) {
-                logFallBack("Error loading image header : ", error);
-            }
-        }
+        if (codec->nqSupportImageBuffer(buffer, size))
+            if (auto head = tryChosenCodec("Error loading image header : ",
+                                           [&] { return codec->nqLoadHeader(buffer, size); }))
+                return *head;
     }
-    NQBaseImage* found = firstCodecForBuffer(buffer, size);
-    if (found == nullptr)
-        throwUnsupported("<NQImageFactory::nqLoadHeader()> Unsupported image buffer", __LINE__);
-    return found->nqLoadHeader(buffer, size);
+    return codecForBuffer(buffer, size, "nqLoadHeader")->nqLoadHeader(buffer, size);
 }
 
 NQImage NQImageFactory::nqLoadImageAtPage(const char* fileName, int page) {
-    NQBaseImage* found = nqIdentifyImageType(fileName);
-    if (found == nullptr)
-        throwUnsupported(
-            std::string("<NQImageFactory::nqLoadImageAtPage()> Unsupported file format ") +
-                (fileName != nullptr ? fileName : ""),
-            __LINE__);
+    NQBaseImage* found = codecForFile(fileName, "nqLoadImageAtPage");
     logger()->nqLog("loading image with ", NQ_DEBUG);
     logger()->nqLog(found->getImageName(), NQ_DEBUG);
     return found->nqLoadImageAtPage(fileName, page);
 }
 
 NQImage NQImageFactory::nqLoadImageAtPage(const void* buffer, int size, int page) {
-    NQBaseImage* found = firstCodecForBuffer(buffer, size);
-    if (found == nullptr)
-        throwUnsupported("<NQImageFactory::nqLoadImageAtPage()> Unsupported image buffer",
-                         __LINE__);
-    return found->nqLoadImageAtPage(buffer, size, page);
+    return codecForBuffer(buffer, size, "nqLoadImageAtPage")->nqLoadImageAtPage(buffer, size, page);
 }
 
 NQImageHead NQImageFactory::nqLoadHeaderAtPage(const char* fileName, int page) {
-    NQBaseImage* found = nqIdentifyImageType(fileName);
-    if (found == nullptr)
-        throwUnsupported(
-            std::string("<NQImageFactory::nqLoadHeaderAtPage()> Unsupported file format ") +
-                (fileName != nullptr ? fileName : ""),
-            __LINE__);
+    NQBaseImage* found = codecForFile(fileName, "nqLoadHeaderAtPage");
     logger()->nqLog("loading image header with ", NQ_INFO);
     logger()->nqLog(found->getImageName(), NQ_INFO);
     return found->nqLoadHeaderAtPage(fileName, page);
 }
 
 NQImageHead NQImageFactory::nqLoadHeaderAtPage(const void* buffer, int size, int page) {
-    NQBaseImage* found = firstCodecForBuffer(buffer, size);
-    if (found == nullptr)
-        throwUnsupported("<NQImageFactory::nqLoadHeaderAtPage()> Unsupported image buffer",
-                         __LINE__);
-    return found->nqLoadHeaderAtPage(buffer, size, page);
+    return codecForBuffer(buffer, size, "nqLoadHeaderAtPage")
+        ->nqLoadHeaderAtPage(buffer, size, page);
 }
 
 void NQImageFactory::nqSaveImage(const NQImage& image, const char* fileName, NQBaseImage* codec) {

@@ -78,6 +78,10 @@ private:
     // The library's codecs, in probing order.
     void registerLibraryCodecs();
     NQBaseImage* firstCodecForBuffer(const void* buffer, int size);
+    // The codec for a file or buffer; code 11 naming `operation` when none
+    // accepts it.
+    NQBaseImage* codecForFile(const char* fileName, const char* operation);
+    NQBaseImage* codecForBuffer(const void* buffer, int size, const char* operation);
 
     std::vector<NQBaseImage*> codecs_;
     std::map<std::string, NQBaseImage*, nqLtstr> extensions_;

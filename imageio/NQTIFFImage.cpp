@@ -525,62 +525,73 @@ NQImageHead NQTIFFImage::nqLoadHeader(const void* buffer, int size) {
     return nqLoadHeaderAtPage(buffer, size, 1);
 }
 
-NQImage NQTIFFImage::nqLoadImageAtPage(const char* fileName, int page) {
+namespace {
+
+// The checks and the opening shared by the page and header loads of a file
+// or a buffer; `operation` names the load in the messages.
+template <typename Source, typename Load>
+auto loadPage(const char* operation, int page, const Source& source, Load load) {
+    const std::string prefix = std::string("<NQTIFFImage::") + operation + "()> ";
     if (page < 1)
-        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImageAtPage()> Page number can't be 0 (zero).",
-             __LINE__);
-    if (nqWangTIFFCheck(fileName))
-        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported",
-             __LINE__);
-    TiffHandle tif = openNamed(fileName, "r");
-    if (!tif)
-        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImageAtPage()> Could not open incoming image",
-             __LINE__);
-    return nqLoadImage(tif.get(), page);
+        fail(NQ_INVALID_PAGE, (prefix + "Page number can't be 0 (zero).").c_str(), __LINE__);
+    if (source.isWang())
+        fail(NQ_INVALID_CONTENT, (prefix + "WANG TIFFs not supported").c_str(), __LINE__);
+    auto opened = source.open();
+    if (!opened.handle)
+        fail(NQ_UNKNOWN_FORMAT, (prefix + "Could not open incoming image").c_str(), __LINE__);
+    return load(opened.handle.get());
+}
+
+struct OpenedFile {
+    TiffHandle handle;
+};
+
+struct OpenedBuffer {
+    std::unique_ptr<MemoryFile> file;
+    TiffHandle handle;
+};
+
+struct NamedSource {
+    NQTIFFImage& codec;
+    const char* fileName;
+    bool isWang() const { return codec.nqWangTIFFCheck(fileName); }
+    OpenedFile open() const { return {openNamed(fileName, "r")}; }
+};
+
+struct BufferSource {
+    NQTIFFImage& codec;
+    const void* buffer;
+    int size;
+    bool isWang() const { return codec.nqWangTIFFCheck(buffer, size); }
+    OpenedBuffer open() const {
+        // Reading never writes to the caller's buffer, so no private copy is made.
+        OpenedBuffer opened;
+        opened.file = std::make_unique<MemoryFile>(const_cast<void*>(buffer), size, "r");
+        opened.handle = openMemory(*opened.file, true);
+        return opened;
+    }
+};
+
+}  // namespace
+
+NQImage NQTIFFImage::nqLoadImageAtPage(const char* fileName, int page) {
+    return loadPage("nqLoadImageAtPage", page, NamedSource{*this, fileName},
+                    [&](TIFF* tif) { return nqLoadImage(tif, page); });
 }
 
 NQImage NQTIFFImage::nqLoadImageAtPage(const void* buffer, int size, int page) {
-    if (page < 1)
-        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImageAtPage()> Page number can't be 0 (zero).",
-             __LINE__);
-    if (nqWangTIFFCheck(buffer, size))
-        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported",
-             __LINE__);
-    MemoryFile file(const_cast<void*>(buffer), size, "r");
-    TiffHandle tif = openMemory(file, true);
-    if (!tif)
-        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImageAtPage()> Could not open incoming image",
-             __LINE__);
-    return nqLoadImage(tif.get(), page);
+    return loadPage("nqLoadImageAtPage", page, BufferSource{*this, buffer, size},
+                    [&](TIFF* tif) { return nqLoadImage(tif, page); });
 }
 
 NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const char* fileName, int page) {
-    if (page < 1)
-        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
-             __LINE__);
-    if (nqWangTIFFCheck(fileName))
-        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
-             __LINE__);
-    TiffHandle tif = openNamed(fileName, "r");
-    if (!tif)
-        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
-             __LINE__);
-    return nqLoadHeader(tif.get(), page);
+    return loadPage("nqLoadHeaderAtPage", page, NamedSource{*this, fileName},
+                    [&](TIFF* tif) { return nqLoadHeader(tif, page); });
 }
 
 NQImageHead NQTIFFImage::nqLoadHeaderAtPage(const void* buffer, int size, int page) {
-    if (page < 1)
-        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero).",
-             __LINE__);
-    if (nqWangTIFFCheck(buffer, size))
-        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadHeaderAtPage()> WANG TIFFs not supported",
-             __LINE__);
-    MemoryFile file(const_cast<void*>(buffer), size, "r");
-    TiffHandle tif = openMemory(file, true);
-    if (!tif)
-        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadHeaderAtPage()> Could not open incoming image",
-             __LINE__);
-    return nqLoadHeader(tif.get(), page);
+    return loadPage("nqLoadHeaderAtPage", page, BufferSource{*this, buffer, size},
+                    [&](TIFF* tif) { return nqLoadHeader(tif, page); });
 }
 
 // ---- loading from a handle -----------------------------------------------------------

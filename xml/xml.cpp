@@ -1,0 +1,431 @@
+// The cursor works on the raw text: a tag is everything from a "<" to the next
+// ">", and the kind of a tag is read from its second character ("/" for an end
+// tag) and the character before its ">" ("/" for a self-closing tag). Element
+// ends are found by counting start and end tags forwards from the element;
+// the enclosing element is found by the same count run backwards. Both scans
+// only ever move in one direction, so every operation is linear in the part
+// of the text it crosses, and appending near the end of a large document
+// stays cheap.
+//
+// Every position taken from a search is checked before a character is read:
+// a missing character either makes the operation answer "not found" or, where
+// a value is demanded, raises the standard out-of-range error of string access.
+#include "xml/xml.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+const char* const kProlog = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+const char* const kComment = "<!-- Page segmentation zones, written by wexa -->\n";
+const char* const kRootStart = "<QOLA xmlns=\"urn:wexa:qola\" version=\"1.0\">\n";
+const char* const kRootEnd = "\n</QOLA>";
+
+struct FileCloser {
+    void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Characters that end an attribute name when scanning back from its "=".
+// Stopping at quotes, "=" and the tag delimiters as well as at white space keeps
+// names inside the tag and disjoint, so a tag such as <a x=x=x=...> yields short
+// names instead of ever longer overlapping ones.
+bool endsAttributeName(char c) {
+    return isSpace(c) || c == '"' || c == '=' || c == '<' || c == '>';
+}
+
+}  // namespace
+
+// ---- internal helpers ------------------------------------------------------------
+
+std::size_t xml::checked(std::size_t pos) const {
+    (void)text_.at(pos);  // throws std::out_of_range when pos is not in the text
+    return pos;
+}
+
+std::size_t xml::startTagEnd(std::size_t start) const {
+    return text_.find('>', start);
+}
+
+bool xml::isSelfClosing(std::size_t start) const {
+    const std::size_t gt = startTagEnd(start);
+    return gt != std::string::npos && gt > start && text_[gt - 1] == '/';
+}
+
+bool xml::isEndTagAt(std::size_t pos) const {
+    return pos + 1 < text_.size() && text_[pos] == '<' && text_[pos + 1] == '/';
+}
+
+std::size_t xml::elementEnd(std::size_t start) const {
+    const std::size_t gt = startTagEnd(start);
+    if (gt == std::string::npos)
+        return npos;
+    if (gt > start && text_[gt - 1] == '/')
+        return gt;
+
+    std::size_t depth = 1;
+    std::size_t lastExamined = npos;
+    std::size_t pos = gt + 1;
+    for (;;) {
+        const std::size_t lt = text_.find('<', pos);
+        if (lt == std::string::npos)
+            break;
+        const std::size_t close = text_.find('>', lt);
+        if (close == std::string::npos)
+            break;
+        if (isEndTagAt(lt))
+            --depth;
+        else if (text_[close - 1] != '/')
+            ++depth;
+        lastExamined = close;
+        if (depth == 0)
+            return close;
+        pos = close + 1;
+    }
+    // Unbalanced text: the last tag seen stands in for the end.
+    return lastExamined;
+}
+
+std::size_t xml::enclosingElement(std::size_t pos) const {
+    // Walk backwards over the tags before pos. End tags open a level that a
+    // later (earlier in the text) start tag closes again; the first start tag
+    // found with no level open encloses pos. `nextGt` is the first ">" at or
+    // after the tag being looked at, carried along so that the walk stays linear.
+    std::size_t open = 0;
+    std::size_t nextGt = text_.find('>', pos);
+    std::size_t p = pos;
+    while (p > 0) {
+        const std::size_t lt = text_.rfind('<', p - 1);
+        if (lt == std::string::npos)
+            return npos;
+        const std::string_view between(text_.data() + lt, p - lt);
+        const std::size_t gtInside = between.find('>');
+        if (gtInside != std::string_view::npos)
+            nextGt = lt + gtInside;
+        const bool selfClosing = nextGt != std::string::npos && text_[nextGt - 1] == '/';
+        if (isEndTagAt(lt)) {
+            ++open;
+        } else if (!selfClosing) {
+            if (open == 0)
+                return lt;
+            --open;
+        }
+        p = lt;
+    }
+    return npos;
+}
+
+std::size_t xml::findInStartTag(const std::string& name, std::size_t tagEnd) const {
+    // Only occurrences that begin at or before tagEnd count, so the search never
+    // needs to look further than tagEnd + the length of the name.
+    const std::size_t limit = std::min(text_.size(), tagEnd + name.size());
+    const std::string_view window(text_.data(), limit);
+    const std::size_t found = window.find(name, cursor_);
+    return found != std::string_view::npos && found <= tagEnd ? found : npos;
+}
+
+std::string xml::quotedValueAfter(std::size_t pos) const {
+    const std::size_t open = checked(text_.find('"', pos));
+    const std::size_t close = checked(text_.find('"', open + 1));
+    return text_.substr(open + 1, close - open - 1);
+}
+
+// ---- whole text ---------------------------------------------------------------------
+
+void xml::setXML(const std::string& text) {
+    text_ = text;
+    cursor_ = 0;
+}
+
+bool xml::LoadXml(const std::string& fileName) {
+    FileHandle file(std::fopen(fileName.c_str(), "rb"));
+    if (!file)
+        return false;
+    std::string content;
+    char buffer[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        content.append(buffer, got);
+    // A directory opens on some systems but cannot be read.
+    if (std::ferror(file.get()))
+        return false;
+    text_ = std::move(content);
+    cursor_ = 0;
+    return true;
+}
+
+bool xml::SaveXml(const std::string& fileName) {
+    FileHandle file(std::fopen(fileName.c_str(), "wb"));
+    if (!file)
+        return false;
+    const std::string head = std::string(kProlog) + kComment + kRootStart;
+    text_ = head + text_ + kRootEnd;
+    // The cursor keeps pointing at the same element of the wrapped text.
+    if (cursor_ != npos)
+        cursor_ += head.size();
+    const std::size_t written = std::fwrite(text_.data(), 1, text_.size(), file.get());
+    const bool closed = std::fclose(file.release()) == 0;
+    return written == text_.size() && closed;
+}
+
+// ---- navigation -------------------------------------------------------------------------
+
+bool xml::bHasChild() const {
+    checked(cursor_);
+    const std::size_t gt = startTagEnd(cursor_);
+    if (gt == std::string::npos || isSelfClosing(cursor_))
+        return false;
+    const std::size_t lt = text_.find('<', gt + 1);
+    return lt != std::string::npos && !isEndTagAt(lt);
+}
+
+bool xml::Go2ChildLevel() {
+    if (!bHasChild())
+        return false;
+    cursor_ = text_.find('<', startTagEnd(cursor_) + 1);
+    return true;
+}
+
+bool xml::GoNextSibling() {
+    checked(cursor_);
+    const std::size_t end = elementEnd(cursor_);
+    if (end == npos)
+        return false;
+    const std::size_t lt = text_.find('<', end + 1);
+    if (lt == std::string::npos || isEndTagAt(lt))
+        return false;
+    cursor_ = lt;
+    return true;
+}
+
+bool xml::GoPrevSibling() {
+    checked(cursor_);
+    if (cursor_ == 0)
+        return false;
+    const std::size_t lt = text_.rfind('<', cursor_ - 1);
+    if (lt == std::string::npos || !isEndTagAt(lt) || lt == 0)
+        return false;
+    const std::size_t previous = text_.rfind('<', lt - 1);
+    if (previous == std::string::npos)
+        return false;
+    cursor_ = previous;
+    return true;
+}
+
+bool xml::Go2ParentLevel() {
+    checked(cursor_);
+    const std::size_t parent = enclosingElement(cursor_);
+    if (parent == npos)
+        return false;
+    cursor_ = parent;
+    return true;
+}
+
+std::string xml::RetrieveSpecifiedElem(const std::string& name) const {
+    const std::size_t found = text_.find(name);
+    if (found == std::string::npos || found == 0)
+        return std::string();
+    const std::size_t lt = text_.rfind('<', found - 1);
+    if (lt == std::string::npos)
+        return std::string();
+    return GetElemDoc(lt);
+}
+
+// ---- reading -------------------------------------------------------------------------------
+
+std::string xml::GetElemName(std::size_t pos) const {
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
+    const std::size_t end = checked(text_.find_first_of(" >", pos + 1));
+    return text_.substr(pos + 1, end - pos - 1);
+}
+
+std::string xml::GetElemDoc(std::size_t pos) const {
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
+    const std::size_t end = checked(elementEnd(pos));
+    return text_.substr(pos, end - pos + 1);
+}
+
+std::string xml::GetElemData(std::size_t pos) const {
+    if (pos >= text_.size() || text_[pos] != '<')
+        return std::string();
+    const std::size_t gt = checked(startTagEnd(pos));
+    if (isSelfClosing(pos))
+        return std::string();
+    const std::size_t end = checked(elementEnd(pos));
+    const std::size_t endTag = text_.rfind('<', end);
+    if (endTag == std::string::npos || endTag <= gt)
+        return std::string();
+    return text_.substr(gt + 1, endTag - gt - 1);
+}
+
+std::string xml::GetAttrib(const std::string& name) const {
+    checked(cursor_);
+    const std::size_t gt = checked(startTagEnd(cursor_));
+    const std::size_t found = findInStartTag(name, gt);
+    if (found == npos)
+        return std::string();
+    return quotedValueAfter(found + name.size());
+}
+
+std::string xml::GetAttribName(std::size_t pos) const {
+    checked(pos);
+    std::size_t end = pos;
+    while (end > 0 && text_[end - 1] == ' ')
+        --end;
+    std::size_t begin = end;
+    while (begin > 0 && !endsAttributeName(text_[begin - 1]))
+        --begin;
+    return text_.substr(begin, end - begin);
+}
+
+std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
+    checked(cursor_);
+    const std::size_t gt = checked(startTagEnd(cursor_));
+    std::map<std::string, std::string> attributes;
+
+    std::size_t eq = cursor_;
+    for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
+        eq = text_.find('=', eq + 1);
+
+    for (; eq != std::string::npos && eq < gt; eq = text_.find('=', eq + 1)) {
+        const std::string name = GetAttribName(eq);
+        // A repeated name keeps the value of its first occurrence, which is
+        // also what the search below would find again.
+        if (attributes.count(name) != 0)
+            continue;
+        const std::size_t found = findInStartTag(name + "=", gt);
+        // With blanks around the "=", name + "=" does not occur; the value is
+        // then the quoted text after this "=".
+        const std::size_t valueFrom = found != npos ? found + name.size() + 1 : eq + 1;
+        attributes.emplace(name, quotedValueAfter(valueFrom));
+    }
+    return attributes;
+}
+
+// ---- editing -------------------------------------------------------------------------------
+
+bool xml::InsertChildElem(const std::string& name, int level, const std::string& data) {
+    checked(cursor_);
+    const std::size_t end = elementEnd(cursor_);
+    // A self-closing element has no end tag to put a child in front of.
+    if (end == npos || isSelfClosing(cursor_))
+        return false;
+    const std::size_t endTag = text_.rfind('<', end);
+    const std::size_t at = text_.rfind('>', endTag - 1) + 1;
+
+    const std::string indent(static_cast<std::size_t>(std::max(level - 1, 0)), '\t');
+    std::string element;
+    element.reserve(2 * (indent.size() + name.size()) + data.size() + 8);
+    element.append("\n").append(indent).append("<").append(name).append(">\n");
+    element.append(data).append(indent).append("</").append(name).append(">");
+    text_.insert(at, element);
+    return true;
+}
+
+bool xml::InsertSiblingElem(const std::string& name, const std::string& data) {
+    const std::string element = "<" + name + ">\n" + data + "</" + name + ">";
+    if (cursor_ == npos) {
+        text_.insert(0, element);
+        cursor_ = 0;
+        return true;
+    }
+    if (cursor_ == 0)
+        return false;
+    checked(cursor_);
+    const std::size_t end = elementEnd(cursor_);
+    if (end == npos)
+        return false;
+    text_.insert(end + 1, element);
+    cursor_ = end + 1;
+    return true;
+}
+
+bool xml::AddAttrib(const std::string& name, const std::string& value) {
+    checked(cursor_);
+    std::size_t at = text_.find_first_of(" >", cursor_);
+    if (at == std::string::npos)
+        return false;
+    // In "<a/>" the name runs into the "/"; the attribute goes in front of
+    // it so that the element stays self-closing.
+    if (text_[at] == '>' && at > cursor_ + 1 && text_[at - 1] == '/')
+        --at;
+    std::string attribute;
+    attribute.reserve(name.size() + value.size() + 4);
+    attribute.append(" ").append(name).append("=\"").append(value).append("\"");
+    text_.insert(at, attribute);
+    return true;
+}
+
+bool xml::AddAttrib(const std::string& name, int value) {
+    return AddAttrib(name, std::to_string(value));
+}
+
+bool xml::AddDynamicAttrib(const std::map<std::string, std::string>& attributes) {
+    for (const auto& attribute : attributes)
+        if (!AddAttrib(attribute.first, attribute.second))
+            return false;
+    return true;
+}
+
+bool xml::DelAttrib(const std::string& name) {
+    checked(cursor_);
+    const std::size_t gt = startTagEnd(cursor_);
+    if (gt == std::string::npos)
+        return false;
+    std::size_t found = findInStartTag(name, gt);
+    if (found == npos)
+        return false;
+    const std::size_t open = checked(text_.find('"', found));
+    const std::size_t close = checked(text_.find('"', open + 1));
+    text_.erase(found, close - found + 1);
+    if (found > 0 && text_[found - 1] == ' ') {
+        text_.erase(found - 1, 1);
+        if (found - 1 < cursor_)
+            --cursor_;
+    }
+    return true;
+}
+
+bool xml::SetAttrib(const std::string& name, const std::string& value) {
+    DelAttrib(name);
+    return AddAttrib(name, value);
+}
+
+bool xml::SetAttrib(const std::string& name, int value) {
+    return SetAttrib(name, std::to_string(value));
+}
+
+bool xml::DelCurElem(bool force) {
+    checked(cursor_);
+    const std::size_t end = elementEnd(cursor_);
+    if (end == npos)
+        return false;
+    if (!force && bHasChild())
+        return false;
+    text_.erase(cursor_, end - cursor_ + 1);
+
+    // Next sibling if there is one, else the enclosing element, else the first
+    // element left in the text.
+    const std::size_t next = text_.find('<', cursor_);
+    if (next != std::string::npos && !isEndTagAt(next)) {
+        cursor_ = next;
+        return true;
+    }
+    const std::size_t parent = cursor_ < text_.size() ? enclosingElement(cursor_) : npos;
+    if (parent != npos) {
+        cursor_ = parent;
+        return true;
+    }
+    const std::size_t firstElement = text_.find('<');
+    cursor_ = firstElement == std::string::npos ? npos : firstElement;
+    return true;
+}

@@ -1,0 +1,123 @@
+#ifndef NQ_XML_XML_H
+#define NQ_XML_XML_H
+
+#include <cstddef>
+#include <map>
+#include <string>
+
+// A small XML reader and editor that works directly on the text of one
+// document. There is no node tree: a cursor holds the position of the "<" of
+// the current element, and every navigation, query and edit is a byte search
+// in the text relative to that cursor. It handles the subset of XML that the
+// ground-truth files use: elements with double-quoted attributes, nesting,
+// self-closing elements and text between them. Entities, comments, processing
+// instructions and CDATA get no special treatment.
+//
+// Terms used below:
+// - start tag: from an element's "<" to the first ">" after it;
+// - self-closing: the character before that ">" is "/";
+// - element end: for a self-closing element the ">" of its start tag, otherwise
+//   the ">" of the end tag that brings the nesting count back to zero (names
+//   are not compared; self-closing tags leave the count unchanged);
+// - an element has a child when it is not self-closing and the first "<" after
+//   its start tag does not begin an end tag.
+//
+// Operations that cannot find what they look for return false or an empty
+// string and leave the cursor where it was. Operations on the current element
+// when the cursor is outside the text, and reads of characters that a malformed
+// text lacks (a closing quote, the ">" of a start tag), raise std::out_of_range.
+class xml {
+public:
+    // The cursor value meaning "no current element".
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    xml() = default;
+    virtual ~xml() = default;
+
+    // ---- whole text ---------------------------------------------------------
+    // Replaces the text; the cursor goes to 0.
+    void setXML(const std::string& text);
+    // Replaces the text by the file's bytes and sets the cursor to 0. Returns
+    // false, changing nothing, when the file cannot be opened or read.
+    bool LoadXml(const std::string& fileName);
+    // Wraps the text in memory in the prolog, a comment line and the root
+    // element, then writes it in one piece. True only when every byte was
+    // written and the file closed cleanly. A second call wraps again.
+    bool SaveXml(const std::string& fileName);
+
+    const std::string& getText() const { return text_; }
+    std::size_t getCursor() const { return cursor_; }
+
+    // ---- navigation: true when the cursor moved -------------------------------
+    bool Go2ChildLevel();
+    bool GoNextSibling();
+    // Moves to the last "<" before the end tag that precedes the cursor: the
+    // previous sibling when that sibling has no child elements.
+    bool GoPrevSibling();
+    bool Go2ParentLevel();
+    bool bHasChild() const;
+    // The element text of the first occurrence of `name` anywhere in the text
+    // (taken from the last "<" before it); empty when there is none.
+    std::string RetrieveSpecifiedElem(const std::string& name) const;
+
+    // ---- reading ---------------------------------------------------------------
+    // From pos + 1 to the first blank or ">" (tabs and line feeds do not end a
+    // name, and "<a/>" is named "a/"); empty when pos does not hold "<".
+    std::string GetElemName(std::size_t pos) const;
+    std::string GetCurElemName() const { return GetElemName(cursor_); }
+    // The element from its "<" through its element end; empty when pos does not
+    // hold "<".
+    std::string GetElemDoc(std::size_t pos) const;
+    std::string GetCurElemDoc() const { return GetElemDoc(cursor_); }
+    // The text between the start tag and the end tag; empty for a
+    // self-closing element or when pos does not hold "<".
+    std::string GetElemData(std::size_t pos) const;
+    std::string GetCurElemData() const { return GetElemData(cursor_); }
+    // Plain substring search from the cursor: when `name` first occurs at or
+    // before the end of the current start tag, the text between the next two
+    // double quotes after it. "id" is therefore found inside "width".
+    std::string GetAttrib(const std::string& name) const;
+    // The word written in front of pos (normally the position of an "="):
+    // blanks directly before pos are skipped, and the name runs back to the
+    // previous white space, double quote, "=", "<" or ">".
+    std::string GetAttribName(std::size_t pos) const;
+    // Every attribute of the current start tag, starting at its first-th "="
+    // (1 collects all). An "=" inside a value counts as another attribute.
+    std::map<std::string, std::string> GetDynamicAttrib(int first) const;
+
+    // ---- editing: true on success ------------------------------------------------
+    // Inserts "\n", level - 1 tabs, "<name>", "\n", data, level - 1 tabs,
+    // "</name>" as the last child of the current element. The cursor stays.
+    bool InsertChildElem(const std::string& name, int level, const std::string& data);
+    // Inserts "<name>\n" data "</name>" after the current element and moves
+    // there. On an empty cursor it becomes the first element; with the cursor
+    // at 0 nothing is inserted.
+    bool InsertSiblingElem(const std::string& name, const std::string& data);
+    // Inserts ` name="value"` at the end of the element name, so attributes
+    // added one after another appear in reverse order.
+    bool AddAttrib(const std::string& name, const std::string& value);
+    bool AddAttrib(const std::string& name, int value);
+    bool AddDynamicAttrib(const std::map<std::string, std::string>& attributes);
+    bool DelAttrib(const std::string& name);
+    bool SetAttrib(const std::string& name, const std::string& value);
+    bool SetAttrib(const std::string& name, int value);
+    // Erases the current element; one with a child only when force is set.
+    bool DelCurElem(bool force);
+
+private:
+    // `pos` itself when it lies inside the text; otherwise the standard
+    // out-of-range error of string access.
+    std::size_t checked(std::size_t pos) const;
+    std::size_t startTagEnd(std::size_t start) const;
+    bool isSelfClosing(std::size_t start) const;
+    bool isEndTagAt(std::size_t pos) const;
+    std::size_t elementEnd(std::size_t start) const;
+    std::size_t enclosingElement(std::size_t pos) const;
+    std::size_t findInStartTag(const std::string& name, std::size_t tagEnd) const;
+    std::string quotedValueAfter(std::size_t pos) const;
+
+    std::string text_;
+    std::size_t cursor_ = npos;
+};
+
+#endif
