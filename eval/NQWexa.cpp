@@ -20,6 +20,9 @@
 
 #include <boost/filesystem.hpp>
 
+#include "docmodel/NQDocument.h"
+#include "xml/NQxml.h"
+
 namespace {
 
 namespace fs = boost::filesystem;
@@ -321,7 +324,69 @@ void NQWexa::doEval() {
     printEnd(report);
 }
 
-void NQWexa::compareDoc(const std::string&, const std::string&, const std::string&,
-                        std::ostream&) {
-    // Reading file pairs arrives with the XML reader.
+namespace {
+
+// Reads one XML file with its page images. Every failure the reader throws
+// (a page image that is missing or unreadable, a zone tree that breaks the
+// model's rules, ...) comes back as false; a file that cannot be opened at
+// all ends the process inside the reader.
+bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document) {
+    try {
+        NQxml reader;
+        document = reader.nqReadFromXmlFile(file, imageDir);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
+                        const std::string& visualFile, std::ostream& report) {
+    NQDocument result, gt;
+    if (!readDocument(resultFile, imagePath, result)) {
+        say("File read Error at " + resultFile);
+        return;
+    }
+    say(resultFile);
+    if (!readDocument(gtFile, imagePath, gt)) {
+        say("File read Error at " + gtFile);
+        return;
+    }
+    ++fileCount;
+    missCount = 0;
+    const NQDocument::PageList& resultPages = result.nqGetPageList();
+    const NQDocument::PageList& gtPages = gt.nqGetPageList();
+    if (resultPages.empty() || gtPages.empty())
+        return;
+
+    const std::string src = result.nqGetTag("src");
+    if (detailMode)
+        report << src << '\n' << std::string(src.size(), '=') << "\n\n";
+
+    // Nothing a file holds should end the run: a page that cannot be compared
+    // ends this pair (counted so far) and the run goes on with the next one.
+    try {
+        auto r = resultPages.begin();
+        auto g = gtPages.begin();
+        for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g) {
+            if (zoneClassMode)
+                compareCPage(**r, **g, report);
+            else
+                compareLPage(**r, **g, report);
+        }
+    } catch (const std::exception& e) {
+        say("Evaluation Error at " + resultFile + ": " + e.what());
+        return;
+    } catch (...) {
+        say("Evaluation Error at " + resultFile);
+        return;
+    }
+
+    if (visualMode) {
+        NQxml writer(result, src);
+        if (!writer.nqSaveToXmlFile(visualFile))
+            say("Visual file " + visualFile + " can not be written!!!");
+    }
 }
