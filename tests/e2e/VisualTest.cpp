@@ -167,14 +167,14 @@ TEST_F(Visual, AFileToFileRunWithADirectoryInTheResultPathReportsTheUnwritableFi
 TEST_F(Visual, AMissedRegionThePageRefusesIsReportedAndLeftOut) {
     // Shows: a missed ground-truth polygon reaching left of the page gives a
     // MISS zone the result page cannot take: one line, and the run goes on.
-    ws.write("gt/edge.xml",
-             e2e::documentXml("two.tif", 200, 100,
-                              {{zone("e1", 0, 10, 30, 30, "text",
-                                     {{"polygon", "(-5,10)(30,10)(30,40)(-5,40)"}})}}));
+    ws.write(
+        "gt/edge.xml",
+        e2e::documentXml(
+            "two.tif", 200, 100,
+            {{zone("e1", 0, 10, 30, 30, "text", {{"polygon", "(-5,10)(30,10)(30,40)(-5,40)"}})}}));
     ws.write("res/edge.xml", e2e::documentXml("two.tif", 200, 100, {{}}));
-    const e2e::Run run =
-        e2e::runWexa(ws.path(), {"-g", "gt/edge.xml", "-r", "res/edge.xml", "-i", "images", "-o",
-                                 "report.txt", "-v", "."});
+    const e2e::Run run = e2e::runWexa(ws.path(), {"-g", "gt/edge.xml", "-r", "res/edge.xml", "-i",
+                                                  "images", "-o", "report.txt", "-v", "."});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "res/edge.xml\nAppend zone is failed\n");
     const auto doc = readBack(ws.file("res/edge.evl.xml"), ws.file("images"));
