@@ -44,13 +44,13 @@ enum class Option {
     Reject
 };
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     Option option;
     bool takesValue;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"-g", Option::GroundTruth, true},
     {"-r", Option::Result, true},
     {"-detail", Option::Detail, false},
@@ -145,17 +145,17 @@ void NQWexa::parseOptions(int argc, char** argv) {
     bool gtGiven = false, resultGiven = false, outputGiven = false, imageGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
-        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [&](const OptionSpec& s) { return word == s.name; });
-        if (spec == std::end(kOptions))
+        const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [&](const OptionEntry& s) { return word == s.name; });
+        if (entry == std::end(kOptions))
             continue;
         std::string value;
-        if (spec->takesValue) {
+        if (entry->takesValue) {
             if (i + 1 >= argc)
                 endRun("The " + word + " option requires a value.");
             value = argv[i + 1];
         }
-        switch (spec->option) {
+        switch (entry->option) {
             case Option::GroundTruth:
                 gtPath = normalised(value);
                 if (!pathExists(gtPath))
