@@ -446,9 +446,8 @@ void NQTIFFImage::nqTIFFWarning(const char* module, const char*, va_list) {
 bool NQTIFFImage::nqSupportImageFile(const char* fileName) {
     std::FILE* file = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
     if (file == nullptr) {
-        logger()->nqLog("Can't open ", NQ_ERROR);
-        logger()->nqLog(fileName != nullptr ? fileName : "", NQ_ERROR);
-        logger()->nqLog("\n", NQ_ERROR);
+        // One line, so that a run over many pages reports a missing image readably.
+        logger()->nqLog(NQ_ERROR, "Can't open %s\n", fileName != nullptr ? fileName : "");
         fail(NQ_FILE_OPEN_ERROR, "<NQTIFFImage::nqSupportImageFile()> Can not open file!",
              __LINE__);
     }

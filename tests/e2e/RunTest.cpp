@@ -73,8 +73,9 @@ TEST(UnreadableFiles, AreReportedAndTheRunGoesOn) {
     const e2e::Run run = e2e::runWexa(
         ws.path(), {"-g", "gt", "-r", "res", "-i", "images", "-o", "report.txt", "-detail"});
     EXPECT_EQ(run.status, 0);
-    // The image library logs its own "Can't open" lines for the missing image first.
+    // The image library logs its own "Can't open" line for the missing image first.
     EXPECT_TRUE(endsWith(run.out,
+                         "Can't open images/missing.tif\n"
                          "File read Error at res/a.xml\n"
                          "res/b.xml\n"
                          "File read Error at gt/b.xml\n"
