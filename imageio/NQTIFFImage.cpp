@@ -236,6 +236,16 @@ bool isUnsupportedPhotometric(int photometric) {
     }
 }
 
+// A photometric interpretation that no path of the codec reads.
+[[noreturn]] void failPhotometric(int photometric) {
+    if (isUnsupportedPhotometric(photometric))
+        fail(NQ_UNSUPPORTED,
+             "<NQTIFFImage::nqLoadImage()> Image has an unsupported photometric interpretation",
+             __LINE__);
+    fail(NQ_MISSING_FIELD,
+         "<NQTIFFImage::nqLoadImage()> Image has an invalid photometric interpretation", __LINE__);
+}
+
 std::uint16_t fieldOr(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
     std::uint16_t value = 0;
     return TIFFGetField(tif, tag, &value) ? value : fallback;
@@ -718,14 +728,7 @@ NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
             break;
         }
         default:
-            if (isUnsupportedPhotometric(photometric))
-                fail(NQ_UNSUPPORTED,
-                     "<NQTIFFImage::nqLoadImage()> Image has an unsupported photometric "
-                     "interpretation",
-                     __LINE__);
-            fail(NQ_MISSING_FIELD,
-                 "<NQTIFFImage::nqLoadImage()> Image has an invalid photometric interpretation",
-                 __LINE__);
+            failPhotometric(photometric);
     }
 
     for (const TextField& field : kTextFields) {
@@ -759,14 +762,7 @@ NQImage NQTIFFImage::nqLoadImage(TIFF* tif, int page) {
             data = readPalette(tif, width, height);
             break;
         default:
-            if (isUnsupportedPhotometric(photometric))
-                fail(NQ_UNSUPPORTED,
-                     "<NQTIFFImage::nqLoadImage()> Image has an unsupported photometric "
-                     "interpretation",
-                     __LINE__);
-            fail(NQ_MISSING_FIELD,
-                 "<NQTIFFImage::nqLoadImage()> Image has an invalid photometric interpretation",
-                 __LINE__);
+            failPhotometric(photometric);
     }
     return NQImage(std::move(data), head);
 }
