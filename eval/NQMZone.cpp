@@ -142,12 +142,24 @@ NQMZone::NQMZone() = default;
 
 NQMZone::NQMZone(int id, const std::string& lineIdText, const std::string& type, NQZone* zone,
                  bool rle)
-    : useRle(rle), id_(id), lineID_(lineIdText), type_(type), rect_(calRect(zone)) {
-    zones_.push_back(zone);
+    : useRle(rle), id_(id), lineID_(lineIdText), type_(type) {
+    addMember(zone, calPolygon(zone));
 }
 
 void NQMZone::addZone(NQZone* zone) {
-    const NQRectShape added = calRect(zone);
+    addMember(zone, calPolygon(zone));
+}
+
+void NQMZone::addZone(const NQMZone* other) {
+    // Copy first: `other` may be this region. Its outlines are reused, not parsed again.
+    const std::vector<NQZone*> members = other->zones_;
+    const std::vector<NQPolygon> outlines = other->outlines_;
+    for (std::size_t k = 0; k < members.size(); ++k)
+        addMember(members[k], outlines[k]);
+}
+
+void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
+    const NQRectShape added = outline.getBounds();
     if (zones_.empty()) {
         rect_ = added;
     } else {
@@ -158,15 +170,9 @@ void NQMZone::addZone(NQZone* zone) {
         rect_ = NQRectShape(x, y, right - x, bottom - y);
     }
     zones_.push_back(zone);
+    outlines_.push_back(outline);
     imageCached = false;
     mask_ = Mask();
-}
-
-void NQMZone::addZone(const NQMZone* other) {
-    // Copy first: `other` may be this region.
-    const std::vector<NQZone*> members = other->zones_;
-    for (NQZone* zone : members)
-        addZone(zone);
 }
 
 std::string NQMZone::getZoneListStr() const {
@@ -320,8 +326,9 @@ void NQMZone::buildMask() {
     };
 
     std::vector<std::pair<int, int>> spans;
-    for (NQZone* member : zones_) {
-        const NQPolygon outline = calPolygon(member);
+    for (std::size_t m = 0; m < zones_.size(); ++m) {
+        NQZone* member = zones_[m];
+        const NQPolygon& outline = outlines_[m];
         const int bx = outline.x, by = outline.y;
         const std::string rle = useRle ? member->nqGetTag("RLEIMAGE") : std::string();
         if (!rle.empty()) {

@@ -82,6 +82,9 @@ private:
         std::int64_t onPixels = -1;  // cntONPixel, once counted
     };
 
+    // Appends a member with its outline; the outline is parsed once per member
+    // and kept, since the member zones stay unchanged while the region is used.
+    void addMember(NQZone* zone, const NQPolygon& outline);
     void buildMask();
     const Mask& mask();
 
@@ -92,6 +95,7 @@ private:
     std::string type_;
     NQRectShape rect_;
     std::vector<NQZone*> zones_;
+    std::vector<NQPolygon> outlines_;  // outline of each member, in member order
     Mask mask_;
 };
 
