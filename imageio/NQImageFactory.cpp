@@ -13,7 +13,11 @@
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQBMPImage.h"
 #include "imageio/NQBaseImage.h"
+#include "imageio/NQGIFImage.h"
+#include "imageio/NQPBMImage.h"
+#include "imageio/NQPPMImage.h"
 #include "imageio/NQTIFFImage.h"
 
 namespace {
@@ -90,6 +94,10 @@ void NQImageFactory::registerLibraryCodecs() {
     // Probing order: TIFF, PPM, PNG, PBM, JPEG, GIF, BMP. Each further codec
     // joins with one line at its place in this list.
     nqRegisterImageType(NQTIFFImage::createImageReader());
+    nqRegisterImageType(NQPPMImage::createImageReader());
+    nqRegisterImageType(NQPBMImage::createImageReader());
+    nqRegisterImageType(NQGIFImage::createImageReader());
+    nqRegisterImageType(NQBMPImage::createImageReader());
 }
 
 void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {
