@@ -55,6 +55,9 @@ constexpr std::size_t kTableSize = 4096;
 constexpr std::size_t kSegmentBytes = 99;
 // Re-collections of a frame's data from a resumption point.
 constexpr int kMaxRecollections = 64;
+// Clear codes found by chance (followed by a bad code within kSegmentBytes)
+// that a frame's recovery passes over before it takes such runs as they are.
+constexpr int kMaxChanceFinds = 4096;
 // Pixel comparisons the realignment of one frame may spend on shift searches.
 constexpr std::uint64_t kRealignBudget = std::uint64_t(1) << 28;
 
@@ -140,38 +143,51 @@ public:
           cursorFile_(dataStart),
           breakCapacity_(std::max<std::size_t>(100, pixels / 2)) {}
 
-    // Decodes the frame; false when its first LZW run fails. `breaks` holds
-    // the segment starts and the final pixel count when recovery ran.
+    // Decodes the frame; false when its data cannot be decoded from the
+    // start. A run that stops on a bad code after some pixels is a break that
+    // recovery works on. `breaks` holds the segment starts and the final pixel
+    // count when recovery ran.
     bool decode(std::vector<std::size_t>& breaks) {
         NQGifLzwRun run;
-        if (!runLzw(run))
+        if (!runLzw(run) && run.pixel == 0)
             return logFailure("ERROR in image_read_gif(): Problem with buffer_LZW_decode_new()\n");
         decoded_ = run.pixel;
         if (run.pixel >= pixels_ || !dataRemains(run))
             return true;
         breaks.push_back(run.pixel);
         bool warned = false;
+        int chanceFinds = 0;
+        std::size_t searchFrom = resumptionBit(run.bit);
         while (run.pixel < pixels_) {
-            const std::size_t searchFrom = resumptionBit(run.bit);
             std::size_t clear = 0;
-            if (!NQGIFUtilities::buffer_find_next_clear_code_new(collected_.bytes.data(),
-                                                                 collected_.bytes.size(),
-                                                                 searchFrom, 1u << minimum_, clear))
+            if (!NQGIFUtilities::buffer_find_next_clear_code_new(
+                    collected_.bytes.data(), collected_.bytes.size(), searchFrom, 1u << minimum_,
+                    clear))
                 break;
+            const std::size_t resumedAt = run.pixel;
             run.bit = clear + kMaxCodeWidth;
             runLzw(run);
             if (run.pixel >= pixels_ || !dataRemains(run))
                 break;
-            if (run.bit / 8 > searchFrom / 8 + kSegmentBytes) {
-                if (breaks.size() < breakCapacity_) {
-                    breaks.push_back(run.pixel);
-                } else if (!warned) {
-                    logger()->nqLog(NQ_ERROR,
-                                    "In image_read_gif(): MORE MEMORY SHOULD BE ADDED FOR POSSBIlE "
-                                    "ERROR LOCATIONS\n");
-                    warned = true;
-                }
+            // A bad code soon after the clear code means that the field was a
+            // clear code by chance: its output is dropped and the search goes
+            // on from the next bit.
+            if (run.bit / 8 <= clear / 8 + kSegmentBytes && chanceFinds < kMaxChanceFinds) {
+                ++chanceFinds;
+                std::memset(frame_ + 3 * resumedAt, 0, 3 * (run.pixel - resumedAt));
+                run.pixel = resumedAt;
+                searchFrom = clear + 1;
+                continue;
             }
+            if (breaks.size() < breakCapacity_) {
+                breaks.push_back(run.pixel);
+            } else if (!warned) {
+                logger()->nqLog(NQ_ERROR,
+                                "In image_read_gif(): MORE MEMORY SHOULD BE ADDED FOR POSSBIlE "
+                                "ERROR LOCATIONS\n");
+                warned = true;
+            }
+            searchFrom = resumptionBit(run.bit);
         }
         if (run.pixel > breaks.back())
             breaks.push_back(run.pixel);
