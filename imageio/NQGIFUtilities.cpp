@@ -18,12 +18,16 @@
 // looks ahead for four whole sub-blocks of the usual length in a row (where a
 // damaged sub-block chain becomes regular again) and, when that place is not
 // on the chain it collected, re-collects the data from there. It then searches
-// bit by bit for a 12-bit clear code and decodes on with a fresh table from
-// the pixel where the output stopped. A resumption that runs for more than 99
-// bytes starts a new segment. Lost data shifts the pixels of later segments,
-// so each segment is moved to the start of a row with the horizontal shift
-// that best continues the rows above (cubed differences, weighted towards
-// the row ends), which keeps columns straight after a break.
+// bit by bit for a 12-bit clear code (encoders clear a full table, when codes
+// are 12 bits wide) and decodes on with a fresh table from the pixel where
+// the output stopped. A field that is a clear code only by chance soon meets
+// a bad code; such a run within 99 bytes is dropped and the search goes on
+// from the next bit. A resumption that runs further starts a new segment. A
+// frame whose data cannot be decoded from the start fails. Lost data shift
+// the pixels of later segments, so each segment is moved to the start of a
+// row with the horizontal shift that best continues the rows above (cubed
+// differences, weighted towards the row ends), which keeps columns straight
+// after a break.
 //
 // Bounds. The canvas and every frame are checked against the library's pixel
 // bound before allocation, and a file must hold at least one byte per 40000
@@ -130,8 +134,8 @@ bool logFailure(const char* text) {
 class FrameDecoder {
 public:
     FrameDecoder(const unsigned char* file, std::size_t fileSize, std::size_t dataStart,
-                 NQGifBlockData& collected, int minimumCodeSize, const NQGifPalette& palette,
-                 unsigned char* frame, std::size_t pixels)
+                 std::size_t dataEnd, NQGifBlockData& collected, int minimumCodeSize,
+                 const NQGifPalette& palette, unsigned char* frame, std::size_t pixels)
         : file_(file),
           fileSize_(fileSize),
           collected_(collected),
@@ -141,6 +145,7 @@ public:
           pixels_(pixels),
           cursorCollected_(0),
           cursorFile_(dataStart),
+          dataEnd_(dataEnd),
           breakCapacity_(std::max<std::size_t>(100, pixels / 2)) {}
 
     // Decodes the frame; false when its data cannot be decoded from the
@@ -160,9 +165,9 @@ public:
         std::size_t searchFrom = resumptionBit(run.bit);
         while (run.pixel < pixels_) {
             std::size_t clear = 0;
-            if (!NQGIFUtilities::buffer_find_next_clear_code_new(
-                    collected_.bytes.data(), collected_.bytes.size(), searchFrom, 1u << minimum_,
-                    clear))
+            if (!NQGIFUtilities::buffer_find_next_clear_code_new(collected_.bytes.data(),
+                                                                 collected_.bytes.size(),
+                                                                 searchFrom, 1u << minimum_, clear))
                 break;
             const std::size_t resumedAt = run.pixel;
             run.bit = clear + kMaxCodeWidth;
@@ -197,6 +202,10 @@ public:
 
     // Pixels [0, decodedPixels()) of the frame were written.
     std::size_t decodedPixels() const { return decoded_; }
+    // The file position after the frame's data: the end of the sub-blocks
+    // last collected, so that a chain that was found broken and collected
+    // again is not scanned for blocks.
+    std::size_t dataEnd() const { return dataEnd_; }
 
 private:
     bool runLzw(NQGifLzwRun& run) {
@@ -287,7 +296,7 @@ private:
         ++recollections_;
         collected_.bytes.resize(stopByte);
         NQGifBlockData tail;
-        NQGIFUtilities::buffer_parse_gif_block_new(file_, fileSize_, resume, &tail);
+        dataEnd_ = NQGIFUtilities::buffer_parse_gif_block_new(file_, fileSize_, resume, &tail);
         collected_.bytes.insert(collected_.bytes.end(), tail.bytes.begin(), tail.bytes.end());
         cursorCollected_ = stopByte;
         cursorFile_ = resume;
@@ -307,6 +316,7 @@ private:
     // bytes from cursorCollected_ on.
     std::size_t cursorCollected_;
     std::size_t cursorFile_;
+    std::size_t dataEnd_;
     std::size_t breakCapacity_;
     bool scanned_ = false;
     std::size_t scannedFrom_ = 0;
@@ -384,9 +394,10 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
         frame = scratch.data.get();
     }
     std::vector<std::size_t> breaks;
-    FrameDecoder decoder(d, size, dataStart, collected, minimum, *palette, frame, pixels);
+    FrameDecoder decoder(d, size, dataStart, at, collected, minimum, *palette, frame, pixels);
     if (!decoder.decode(breaks))
         return false;
+    at = decoder.dataEnd();
     // Pixels the data did not reach are black, as they are in a frame of its own.
     if (wholeCanvas)
         std::memset(frame + 3 * decoder.decodedPixels(), 0, 3 * (pixels - decoder.decodedPixels()));
