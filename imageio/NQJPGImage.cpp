@@ -180,8 +180,8 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // A decompressor and the error manager it is created with. Destroying a
-// decompressor twice is harmless, so the holder may outlive the loads that
-// destroy it themselves.
+// decompressor twice (or one that is all zero) is harmless, so the holder may
+// outlive the loads that destroy it themselves.
 struct Decompressor {
     jpeg_decompress_struct cinfo{};
     JpegErrorManager errors{};
@@ -250,10 +250,12 @@ private:
 // Creates the decompressor and sets its source: the file when given, else the buffer.
 bool openDecompressor(Decompressor* d, std::FILE* file, const void* buffer, int size) {
     d->cinfo.err = installErrorManager(d->errors);
+    // Marked first: creation can fail after it has allocated, and destroying
+    // a decompressor that was never created is harmless.
+    d->created = true;
     if (setjmp(d->errors.jump))
         return false;
     jpeg_create_decompress(&d->cinfo);
-    d->created = true;
     if (file != nullptr)
         jpeg_stdio_src(&d->cinfo, file);
     else
@@ -291,10 +293,10 @@ bool finishDecompress(jpeg_decompress_struct* cinfo, JpegErrorManager* errors) {
 
 bool createCompressor(Compressor* c) {
     c->cinfo.err = installErrorManager(c->errors);
+    c->created = true;
     if (setjmp(c->errors.jump))
         return false;
     jpeg_create_compress(&c->cinfo);
-    c->created = true;
     return true;
 }
 
@@ -386,7 +388,7 @@ void setResolution(NQImageHead& head, const jpeg_decompress_struct& cinfo, bool 
     head.nqSetYResolution(y);
 }
 
-// Bytes per pixel of the decoded image: 1 for grey, 3 for everything else.
+// Grey, colour and CMYK or YCCK files; libjpeg has no RGB conversion for others.
 bool isDecodableComponentCount(int components) {
     return components == 1 || components == 3 || components == 4;
 }

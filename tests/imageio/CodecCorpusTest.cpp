@@ -30,20 +30,11 @@ struct Loaded {
     NQImage image;
 };
 
-Loaded loadFile(const std::string& path) {
+template <typename Load>
+Loaded attempt(Load load) {
     Loaded loaded;
     try {
-        loaded.image = NQImage(path.c_str());
-    } catch (const NQException& e) {
-        loaded.code = e.nqGetErrorID();
-    }
-    return loaded;
-}
-
-Loaded loadBuffer(const std::string& bytes) {
-    Loaded loaded;
-    try {
-        loaded.image = NQImage(bytes.data(), static_cast<int>(bytes.size()));
+        loaded.image = load();
     } catch (const NQException& e) {
         loaded.code = e.nqGetErrorID();
     }
@@ -64,8 +55,9 @@ TEST_P(CodecCorpus, EveryManifestRowLoadsOrIsRefusedAsListedFromFileAndMemory) {
         const bool lossy = row.format == "jpeg";
         const std::string path = root + row.path;
         const std::string bytes = nqtest::readFile(path);
-        const Loaded fromFile = loadFile(path);
-        const Loaded fromMemory = loadBuffer(bytes);
+        const Loaded fromFile = attempt([&] { return NQImage(path.c_str()); });
+        const Loaded fromMemory =
+            attempt([&] { return NQImage(bytes.data(), static_cast<int>(bytes.size())); });
 
         const NQBaseImage* codec =
             NQImageFactory::nqGetInstance()->nqIdentifyImageType(path.c_str());

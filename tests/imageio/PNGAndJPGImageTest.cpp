@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -118,9 +119,7 @@ TEST_P(PNGAndJPGRoundTrip, FileAndMemoryAgreeAndKeepPixelsAndResolution) {
     EXPECT_FALSE(loaded.isImageCorrupted());
     EXPECT_NEAR(loaded.nqGetXResolution(), 300, 0.01);
     EXPECT_EQ(loaded.nqGetDataAlignment(), NQ_1BYTE_ALIGN);
-    const NQImageHead head = codec->nqLoadHeader(path.c_str());
-    EXPECT_EQ(head.nqGetRowSize(), loaded.nqGetRowSize());
-    EXPECT_EQ(head.nqGetBitsPerPixel(), loaded.nqGetBitsPerPixel());
+    EXPECT_EQ(codec->nqLoadHeader(path.c_str()).nqGetRowSize(), loaded.nqGetRowSize());
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryDepth, PNGAndJPGRoundTrip,
@@ -145,41 +144,26 @@ TEST(PNGAndJPGImage, ResolutionOfFilesWithoutOrWithOtherUnits) {
     EXPECT_EQ(unitless.nqGetResolutionUnits(), NQImageHead::NQ_RES_NONE);
 }
 
-TEST(PNGAndJPGImage, OnlyPageOneExistsAndRefusalsSayWhy) {
+TEST(PNGAndJPGImage, OnlyPageOneExistsAndRefusedSavesWriteNothing) {
     nqtest::TempDir dir;
     const std::string path = dir.file("p.png");
     png()->nqSaveImage(path.c_str(), pattern(8, true));
-    const std::string bytes = nqtest::readFile(path);
+    // PNG: page 2 of an image is code 8, of a header code 15, with one text.
     const char* beyond =
-        "<NQPNGImage::nqLoadImageAtPage()> Image only contain 1 pages. User "
-        "requesting page 2.";
+        "<NQPNGImage::nqLoadImageAtPage()> Image only contain 1 pages. User requesting page 2.";
     EXPECT_TRUE(
         throwsNQ([&] { png()->nqLoadImageAtPage(path.c_str(), 2); }, NQ_INVALID_CONTENT, beyond));
-    EXPECT_TRUE(throwsNQ([&] { png()->nqLoadHeaderAtPage(bytes.data(), int(bytes.size()), 2); },
-                         NQ_INVALID_PAGE, beyond));
-    EXPECT_TRUE(throwsNQ([&] { png()->nqLoadHeaderAtPage(path.c_str(), 0); }, NQ_INVALID_PAGE,
-                         "<NQPNGImage::nqLoadHeaderAtPage()> Page number can't be 0 (zero)."));
-    EXPECT_EQ(png()->nqLoadImageAtPage(bytes.data(), int(bytes.size()), 1).nqGetWidth(), 37);
-    const std::string jpeg = dir.file("p.jpg");
-    jpg()->nqSaveImage(jpeg.c_str(), pattern(8, true));
-    EXPECT_TRUE(throwsNQ([&] { jpg()->nqLoadHeaderAtPage(jpeg.c_str(), 2); }, NQ_INVALID_PAGE,
-                         "<NQJPGImage::nqLoadHeaderAtPage()>: Image " + jpeg +
+    EXPECT_TRUE(
+        throwsNQ([&] { png()->nqLoadHeaderAtPage(path.c_str(), 2); }, NQ_INVALID_PAGE, beyond));
+    EXPECT_TRUE(throwsNQ([&] { jpg()->nqLoadImageAtPage(path.c_str(), 2); }, NQ_INVALID_PAGE,
+                         "<NQJPGImage::nqLoadImageAtPage()>: Image " + path +
                              " contains only 1 pages. User requesting page 2."));
-    EXPECT_TRUE(throwsNQ([&] { jpg()->nqLoadImageAtPage(bytes.data(), 9, 0); }, NQ_INVALID_PAGE,
-                         "<NQJPGImage::nqLoadImageAtPage()> Page number can't be 0 (zero)."));
-
     int size = 0;
     EXPECT_TRUE(throwsNQ([&] { png()->nqSaveImageToMem(size, pattern(8, true)); }, NQ_UNSUPPORTED,
                          "Saving to Memory Not Supported for PNG Yet"));
+    EXPECT_THROW(png()->nqSaveImage(dir.file("e.png").c_str(), NQImage()), NQException);
     jpg()->nqSaveImage(nullptr, pattern(8, true));  // writes nothing, raises nothing
-    const std::string missing = dir.file("gone");
-    EXPECT_TRUE(throwsNQ([&] { png()->nqLoadImage(missing.c_str()); }, NQ_IO_ERROR,
-                         "<NQPNGImage::nqLoadImage()> File could not be opened."));
-    nqtest::captureStdout([&] {
-        EXPECT_TRUE(throwsNQ([&] { jpg()->nqSupportImageFile(missing.c_str()); },
-                             NQ_FILE_OPEN_ERROR,
-                             "<NQJPGImage::nqSupportImageFile()> Can't open " + missing + "."));
-    });
+    EXPECT_FALSE(std::ifstream(dir.file("e.png")).good());
 }
 
 TEST(PNGAndJPGImage, TruncatedFilesFailCleanlyAndAlikeFromFileAndMemory) {
@@ -235,28 +219,26 @@ TEST(PNGAndJPGImage, HugeClaimedSizeIsRefusedBeforeAllocating) {
 
 TEST(JPGImage, PaletteLoadsUseTheRequestedColoursAndCountEveryPixel) {
     const std::string colour = jpegInMemory(pattern(24, true, 64, 48));
-    const std::string grey = jpegInMemory(pattern(8, true, 64, 48));
     auto distinctColours = [](const NQImage& image) {
         std::set<long> colours;
         const unsigned char* p = image.nqGetImageData();
-        for (std::size_t i = 0; i + 2 < image.nqGetImageDataSize(); i += 3)
+        for (std::size_t i = 0; i < image.nqGetImageDataSize(); i += 3)
             colours.insert(p[i] << 16 | p[i + 1] << 8 | p[i + 2]);
         return colours.size();
     };
-    auto countedPixels = [](int entries) {
+    auto countedPixels = [] {
         long total = 0;
-        for (int i = 0; i < entries; ++i)
+        for (int i = 0; i < jpg()->nqGetActualColors(); ++i)
             total += jpg()->nqGetPalette()[i].count;
         return total;
     };
     jpg()->nqAllocatePalette(16);
-    const NQImage quantised = fromMemory(jpg(), colour);
-    EXPECT_LE(distinctColours(quantised), 16u);
+    EXPECT_LE(distinctColours(fromMemory(jpg(), colour)), 16u);
     EXPECT_LE(jpg()->nqGetActualColors(), 16);
-    EXPECT_EQ(countedPixels(jpg()->nqGetActualColors()), 64 * 48);
-    EXPECT_EQ(fromMemory(jpg(), grey).nqGetBitsPerPixel(), 8);
-    EXPECT_EQ(jpg()->nqGetActualColors(), 256);
-    EXPECT_EQ(countedPixels(256), 64 * 48);
+    EXPECT_EQ(countedPixels(), 64 * 48);
+    EXPECT_EQ(fromMemory(jpg(), jpegInMemory(pattern(8, true, 64, 48))).nqGetBitsPerPixel(), 8);
+    EXPECT_EQ(jpg()->nqGetActualColors(), 256);  // grey pages count their levels
+    EXPECT_EQ(countedPixels(), 64 * 48);
     jpg()->nqFreePalette();
     EXPECT_GT(distinctColours(fromMemory(jpg(), colour)), 16u);
 }
