@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "analysis/NQBitsPerPixelConverter.h"
+#include "bench/BenchSupport.h"
 #include "image/NQImage.h"
 #include "imageio/NQBMPImage.h"
 #include "imageio/NQGIFImage.h"
@@ -52,16 +53,6 @@ NQImage drawTextPage(int width, int height) {
         }
     }
     return page;
-}
-
-double millisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 std::vector<unsigned char> readFile(const std::string& path) {

@@ -16,7 +16,9 @@
 #include "imageio/NQBMPImage.h"
 #include "imageio/NQBaseImage.h"
 #include "imageio/NQGIFImage.h"
+#include "imageio/NQJPGImage.h"
 #include "imageio/NQPBMImage.h"
+#include "imageio/NQPNGImage.h"
 #include "imageio/NQPPMImage.h"
 #include "imageio/NQTIFFImage.h"
 
@@ -95,7 +97,9 @@ void NQImageFactory::registerLibraryCodecs() {
     // joins with one line at its place in this list.
     nqRegisterImageType(NQTIFFImage::createImageReader());
     nqRegisterImageType(NQPPMImage::createImageReader());
+    nqRegisterImageType(NQPNGImage::createImageReader());
     nqRegisterImageType(NQPBMImage::createImageReader());
+    nqRegisterImageType(NQJPGImage::createImageReader());
     nqRegisterImageType(NQGIFImage::createImageReader());
     nqRegisterImageType(NQBMPImage::createImageReader());
 }

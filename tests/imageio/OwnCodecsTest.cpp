@@ -1,7 +1,7 @@
 // The BMP, PBM, PPM and GIF codecs: round trips of every depth they save,
 // the layouts they write, the decoding rules of hand-made files, GIF frames
 // and damaged GIFs, and hostile input. Files of other writers are checked by
-// OwnCodecsCorpusTest.
+// CodecCorpusTest.
 
 #include <gtest/gtest.h>
 
