@@ -9,8 +9,9 @@
 //
 // Frames are decoded straight into RGB. A frame that covers the whole canvas
 // and is not interlaced is decoded into the canvas itself, which is the
-// block the returned image adopts, so the common single-frame file is decoded
-// in one pass without copies.
+// block the returned image adopts, and the canvas is painted white only when
+// a frame leaves part of it uncovered; so the common single-frame file is
+// decoded in one pass, without copies.
 //
 // Recovery. When the LZW stream of a frame stops early (a bad code, or an end
 // code with data behind it), the decoder records the pixel position as a
@@ -353,10 +354,19 @@ bool frameTable(const unsigned char* d, std::size_t size, std::size_t& at, unsig
     return true;
 }
 
+void paintWhite(NQGifImageFormat& canvas, bool& blank) {
+    if (blank)
+        std::memset(canvas.data.get(), 255,
+                    3 * std::size_t(canvas.width) * std::size_t(canvas.height));
+    blank = false;
+}
+
 // Decodes the image block whose ',' is at `at` and pastes it onto the canvas;
 // `at` moves past the block. False fails the whole decode.
+// The canvas is painted white only before the first frame that does not
+// cover it (`blank` until then), as a whole-canvas frame replaces every byte.
 bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
-                    const NQGifPalette* global, NQGifImageFormat& canvas) {
+                    const NQGifPalette* global, NQGifImageFormat& canvas, bool& blank) {
     const int left = static_cast<int>(readLE16(d + at + 1));
     const int top = static_cast<int>(readLE16(d + at + 3));
     const int width = static_cast<int>(readLE16(d + at + 5));
@@ -389,9 +399,10 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
     NQGifImageFormat scratch;
     unsigned char* frame = canvas.data.get();
     if (!wholeCanvas) {
-        if (!NQGIFUtilities::image_create(scratch, width, height, 0))
+        if (!NQGIFUtilities::image_create(scratch, width, height))
             return false;
         frame = scratch.data.get();
+        std::memset(frame, 0, 3 * pixels);
     }
     std::vector<std::size_t> breaks;
     FrameDecoder decoder(d, size, dataStart, at, collected, minimum, *palette, frame, pixels);
@@ -405,8 +416,11 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
         NQGIFUtilities::image_GIF_deinterlace(frame, width, height);
     if (breaks.size() > 1 && !NQGIFUtilities::image_GIF_realign(frame, width, height, breaks))
         return logFailure("ERROR in image_read_gif(): Problem with image_GIF_realign()\n");
-    if (!wholeCanvas)
+    if (!wholeCanvas) {
+        paintWhite(canvas, blank);
         NQGIFUtilities::image_paste(frame, width, height, canvas, left, top);
+    }
+    blank = false;
     return true;
 }
 
@@ -414,15 +428,13 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
 
 // ---- record helpers --------------------------------------------------------------
 
-bool NQGIFUtilities::image_create(NQGifImageFormat& out, int width, int height,
-                                  unsigned char fill) {
+bool NQGIFUtilities::image_create(NQGifImageFormat& out, int width, int height) {
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
     if (bytes == 0)
         return false;
     out.data.reset(new (std::nothrow) unsigned char[bytes]);
     if (!out.data)
         return false;
-    std::memset(out.data.get(), fill, bytes);
     out.width = width;
     out.height = height;
     return true;
@@ -692,8 +704,9 @@ bool NQGIFUtilities::image_read_gif(const unsigned char* d, std::size_t size,
                     screenWidth, screenHeight, static_cast<long long>(size), sizeTimes(4000000));
 
     NQGifImageFormat canvas;
-    if (!image_create(canvas, screenWidth, screenHeight, 255))
+    if (!image_create(canvas, screenWidth, screenHeight))
         return logFailure("ERROR in image_read_gif(): Not enough memory for the screen\n");
+    bool blank = true;
 
     NQGifPalette global;
     global.count = 256;
@@ -746,7 +759,7 @@ bool NQGIFUtilities::image_read_gif(const unsigned char* d, std::size_t size,
                 ++at;
                 continue;
             }
-            if (!readImageBlock(d, size, at, hasGlobal ? &global : nullptr, canvas))
+            if (!readImageBlock(d, size, at, hasGlobal ? &global : nullptr, canvas, blank))
                 return false;
             ++pasted;
         } else {
@@ -755,6 +768,7 @@ bool NQGIFUtilities::image_read_gif(const unsigned char* d, std::size_t size,
     }
     if (pasted == 0)
         return false;
+    paintWhite(canvas, blank);
     out = std::move(canvas);
     return true;
 }

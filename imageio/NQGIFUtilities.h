@@ -47,9 +47,9 @@ public:
     static bool image_read_gif(const unsigned char* buffer, std::size_t size,
                                NQGifImageFormat& out);
 
-    // A picture of width x height pixels with every byte set to `fill`;
-    // false when the size exceeds the library's pixel bound.
-    static bool image_create(NQGifImageFormat& out, int width, int height, unsigned char fill);
+    // A picture of width x height pixels whose bytes are not yet set; false
+    // when the size exceeds the library's pixel bound.
+    static bool image_create(NQGifImageFormat& out, int width, int height);
 
     // Collects the sub-blocks that start at `start` (a length byte) into out
     // (when given) up to a zero length or the end of the buffer; a sub-block
