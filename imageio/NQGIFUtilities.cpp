@@ -33,7 +33,9 @@
 // Bounds. The canvas and every frame are checked against the library's pixel
 // bound before allocation, and a file must hold at least one byte per 40000
 // pixels of its screen. Every read of the file, of the collected data and of
-// the frames is checked. The work of recovery stays linear in the file: the
+// the frames is checked. The frames of a file may cover two screens plus
+// 4096 pixels per file byte, so that many frames with little data cannot make
+// a small file costly. The work of recovery stays linear in the file: the
 // resumption search scans every file byte at most once, the clear-code search
 // and the decoding only move forward, re-collections are capped per frame and
 // the shift search of the realignment has a fixed budget, after which further
@@ -63,6 +65,8 @@ constexpr int kMaxRecollections = 64;
 // Clear codes found by chance (followed by a bad code within kSegmentBytes)
 // that a frame's recovery passes over before it takes such runs as they are.
 constexpr int kMaxChanceFinds = 4096;
+// Frame pixels a file may ask for per byte, beyond two screens.
+constexpr std::uint64_t kFramePixelsPerFileByte = 4096;
 // Pixel comparisons the realignment of one frame may spend on shift searches.
 constexpr std::uint64_t kRealignBudget = std::uint64_t(1) << 28;
 
@@ -363,26 +367,36 @@ void paintWhite(NQGifImageFormat& canvas, bool& blank) {
 
 // Decodes the image block whose ',' is at `at` and pastes it onto the canvas;
 // `at` moves past the block. False fails the whole decode.
+enum class BlockResult { kFailed, kPasted, kOverBudget };
+
 // The canvas is painted white only before the first frame that does not
 // cover it (`blank` until then), as a whole-canvas frame replaces every byte.
-bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
-                    const NQGifPalette* global, NQGifImageFormat& canvas, bool& blank) {
+// A frame larger than the pixels left in `budget` is not decoded.
+BlockResult readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
+                           const NQGifPalette* global, NQGifImageFormat& canvas, bool& blank,
+                           std::uint64_t& budget) {
     const int left = static_cast<int>(readLE16(d + at + 1));
     const int top = static_cast<int>(readLE16(d + at + 3));
     const int width = static_cast<int>(readLE16(d + at + 5));
     const int height = static_cast<int>(readLE16(d + at + 7));
     const unsigned packed = d[at + 9];
     if (width > canvas.width - left || height > canvas.height - top)
-        return false;
+        return BlockResult::kFailed;
+    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    if (pixels > budget)
+        return BlockResult::kOverBudget;
+    budget -= pixels;
     std::size_t position = at + 10;
     NQGifPalette local;
     const NQGifPalette* palette = nullptr;
     if (!frameTable(d, size, position, packed, global, local, palette))
-        return false;
-    if (position >= size)
-        return logFailure(
+        return BlockResult::kFailed;
+    if (position >= size) {
+        logFailure(
             "ERROR in image_read_gif(): Ran out of data before defining,max code size in data "
             "segment - probably truncated file\n");
+        return BlockResult::kFailed;
+    }
     int minimum = d[position];
     if (minimum + 1 > kMaxCodeWidth)
         minimum = 8;
@@ -390,9 +404,8 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
     const std::size_t dataStart = position + 1;
     at = NQGIFUtilities::buffer_parse_gif_block_new(d, size, dataStart, &collected);
 
-    const std::size_t pixels = std::size_t(width) * std::size_t(height);
     if (pixels == 0)
-        return true;
+        return BlockResult::kPasted;
     const bool interlaced = (packed & 0x40) != 0;
     const bool wholeCanvas =
         left == 0 && top == 0 && width == canvas.width && height == canvas.height && !interlaced;
@@ -400,28 +413,30 @@ bool readImageBlock(const unsigned char* d, std::size_t size, std::size_t& at,
     unsigned char* frame = canvas.data.get();
     if (!wholeCanvas) {
         if (!NQGIFUtilities::image_create(scratch, width, height))
-            return false;
+            return BlockResult::kFailed;
         frame = scratch.data.get();
         std::memset(frame, 0, 3 * pixels);
     }
     std::vector<std::size_t> breaks;
     FrameDecoder decoder(d, size, dataStart, at, collected, minimum, *palette, frame, pixels);
     if (!decoder.decode(breaks))
-        return false;
+        return BlockResult::kFailed;
     at = decoder.dataEnd();
     // Pixels the data did not reach are black, as they are in a frame of its own.
     if (wholeCanvas)
         std::memset(frame + 3 * decoder.decodedPixels(), 0, 3 * (pixels - decoder.decodedPixels()));
     if (interlaced)
         NQGIFUtilities::image_GIF_deinterlace(frame, width, height);
-    if (breaks.size() > 1 && !NQGIFUtilities::image_GIF_realign(frame, width, height, breaks))
-        return logFailure("ERROR in image_read_gif(): Problem with image_GIF_realign()\n");
+    if (breaks.size() > 1 && !NQGIFUtilities::image_GIF_realign(frame, width, height, breaks)) {
+        logFailure("ERROR in image_read_gif(): Problem with image_GIF_realign()\n");
+        return BlockResult::kFailed;
+    }
     if (!wholeCanvas) {
         paintWhite(canvas, blank);
         NQGIFUtilities::image_paste(frame, width, height, canvas, left, top);
     }
     blank = false;
-    return true;
+    return BlockResult::kPasted;
 }
 
 }  // namespace
@@ -707,6 +722,11 @@ bool NQGIFUtilities::image_read_gif(const unsigned char* d, std::size_t size,
     if (!image_create(canvas, screenWidth, screenHeight))
         return logFailure("ERROR in image_read_gif(): Not enough memory for the screen\n");
     bool blank = true;
+    // Every frame costs its area, however little data it has: the frames of a
+    // file may cover two screens plus 4096 pixels per file byte (LZW data
+    // hold well under 1500 pixels a byte), so that a small file cannot ask for
+    // pastes without end.
+    std::uint64_t frameBudget = 2 * screenPixels + kFramePixelsPerFileByte * std::uint64_t(size);
 
     NQGifPalette global;
     global.count = 256;
@@ -759,8 +779,16 @@ bool NQGIFUtilities::image_read_gif(const unsigned char* d, std::size_t size,
                 ++at;
                 continue;
             }
-            if (!readImageBlock(d, size, at, hasGlobal ? &global : nullptr, canvas, blank))
+            const BlockResult result = readImageBlock(d, size, at, hasGlobal ? &global : nullptr,
+                                                      canvas, blank, frameBudget);
+            if (result == BlockResult::kFailed)
                 return false;
+            if (result == BlockResult::kOverBudget) {
+                logger()->nqLog(NQ_INFO,
+                                "In image_read_gif(): frames beyond the decoding budget are "
+                                "ignored\n");
+                break;
+            }
             ++pasted;
         } else {
             ++at;

@@ -10,11 +10,12 @@
 // rest of the picture instead of aborting the load.
 //
 // The dimensions are checked with NQImage::dataSizeFor before the image block
-// (or the plain form's grey buffer) is allocated.
+// is allocated; the plain form's grey buffer grows with the rows read.
 #include "imageio/NQPBMImage.h"
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -98,28 +99,39 @@ NQImage readBinaryForm(NQIOStream& in, int width, int height) {
 }
 
 NQImage readPlainForm(NQIOStream& in, int width, int height) {
-    NQImageHead head = NQCodecSupport::decodedHead(width, height, 8, kResolution, kResolution);
+    const NQImageHead head =
+        NQCodecSupport::decodedHead(width, height, 8, kResolution, kResolution);
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 8);
-    std::unique_ptr<unsigned char[]> grey =
-        NQCodecSupport::allocatePixels(bytes, kNoMemory, kModule, __LINE__);
-    std::memset(grey.get(), 255, bytes);
+    if (bytes == 0)
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    // Every pixel takes at least one byte of the file, so the grey buffer
+    // grows row by row with what was read instead of following the header.
+    std::vector<unsigned char> grey;
     // One write position over the whole buffer, one column count per row: the
     // write position never passes the columns counted, so it stays in bounds.
     std::size_t position = 0;
-    for (int y = 0; y < height; ++y) {
-        for (int column = 0; column < width;) {
-            unsigned char c = 0;
-            if (in.nqRead(&c, 1) <= 0)
-                failRead(__LINE__);
-            if (c == '1' || c == '0') {
-                grey[position++] = c == '1' ? 0 : 255;
-                ++column;
-            } else if (c != ' ' && c != '\n') {
-                ++column;
+    try {
+        for (int y = 0; y < height; ++y) {
+            grey.resize(grey.size() + static_cast<std::size_t>(width), 255);
+            for (int column = 0; column < width;) {
+                unsigned char c = 0;
+                if (in.nqRead(&c, 1) <= 0)
+                    failRead(__LINE__);
+                if (c == '1' || c == '0') {
+                    grey[position++] = c == '1' ? 0 : 255;
+                    ++column;
+                } else if (c != ' ' && c != '\n') {
+                    ++column;
+                }
             }
         }
+    } catch (const std::bad_alloc&) {
+        fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
     }
-    const NQImage greyImage(std::move(grey), head);
+    std::unique_ptr<unsigned char[]> data =
+        NQCodecSupport::allocatePixels(bytes, kNoMemory, kModule, __LINE__);
+    std::memcpy(data.get(), grey.data(), bytes);
+    const NQImage greyImage(std::move(data), head);
     return NQBitsPerPixelConverter::nqDownscaleGray2Binary_global(greyImage, kThreshold);
 }
 

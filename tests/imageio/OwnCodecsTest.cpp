@@ -367,6 +367,16 @@ TEST(GIFDecoding, FramesAreDecodedWithTheirTablesAndPastedInOrder) {
     EXPECT_EQ(pasted.nqGetPixel(3, 2), NQColor(255, 255, 255));
 }
 
+TEST(GIFDecoding, FramesBeyondTheFileSizeBudgetAreNotDecoded) {
+    // Two hundred full-screen frames with no data are black pastes that a
+    // 3-kilobyte file may not multiply without end: those beyond two screens
+    // plus 4096 pixels per file byte are passed over, the last grey one too.
+    std::vector<GifFrame> frames(200, {0, 0, 1000, 1000, 0x00, "", {}});
+    frames.back().indices.assign(1000 * 1000, 1);
+    const NQImage image = fromBytes("GIF", gifFile(1000, 1000, greyTable(2), frames));
+    EXPECT_EQ(image.nqGetPixel(999, 999), NQColor(0, 0, 0));
+}
+
 TEST(GIFDecoding, FilesBeyondTheThirtyTwoBitSizeProductPassThePlausibilityTest) {
     const std::string bytes = bytesOf(pattern(8, 400, 200), "GIF");
     ASSERT_GT(bytes.size(), 53688u);
