@@ -308,14 +308,20 @@ TEST_F(NQxmlTest, MalformedOrForeignTextIsRefusedWithAnException) {
                  NQException);
 }
 
-TEST(NQxmlDeathTest, UnopenableFileEndsTheProcessWithLoadXmlError) {
+TEST(NQxmlLoadError, UnopenableFileRaisesItsOwnErrorAndPrintsNothing) {
+    // The caller decides how the run ends; the reader neither prints nor exits.
     nqtest::TempDir dir;
-    EXPECT_EXIT(
-        {
-            dup2(2, 1);  // the message goes to standard output
-            NQxml().nqReadFromXmlFile(dir.file("missing.xml"), dir.path());
-        },
-        ::testing::ExitedWithCode(0), "Load XML Error");
+    const std::string missing = dir.file("missing.xml");
+    const std::string said = nqtest::captureStdout([&] {
+        try {
+            NQxml().nqReadFromXmlFile(missing, dir.path());
+            ADD_FAILURE() << "no exception";
+        } catch (const NQLoadXmlError& e) {
+            EXPECT_EQ(e.fileName(), missing);
+            EXPECT_EQ(e.nqGetErrorID(), NQ_FILE_OPEN_ERROR);
+        }
+    });
+    EXPECT_EQ(said, "");
 }
 
 TEST_F(NQxmlTest, FiveThousandZonesAreReadAndWrittenQuickly) {
