@@ -20,6 +20,7 @@
 #include "imageio/NQTIFFImage.h"
 #include "imageio/TiffBuilder.h"
 #include "support/TestSupport.h"
+#include "support/TiffWriter.h"
 
 namespace {
 
@@ -278,17 +279,13 @@ TEST(TIFFImage, RecognisesBothByteOrdersWithEitherVersionByteOrder) {
 TEST(TIFFImage, PagesAreCountedAndAddressedFromOne) {
     nqtest::TempDir dir;
     const std::string path = dir.file("three.tif");
-    TIFF* out = TIFFOpen(path.c_str(), "w");
+    std::vector<NQImage> pages;
     for (int page = 1; page <= 3; ++page) {
-        TIFFSetField(out, TIFFTAG_IMAGEWIDTH, 10 * page);
-        TIFFSetField(out, TIFFTAG_IMAGELENGTH, 1);
-        TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<unsigned char> row(10 * page, static_cast<unsigned char>(page));
-        TIFFWriteEncodedStrip(out, 0, row.data(), static_cast<tmsize_t>(row.size()));
-        TIFFWriteDirectory(out);
+        pages.emplace_back(10 * page, 1, NQImageHead::NQ_8BIT);
+        for (int x = 0; x < 10 * page; ++x)
+            pages.back().nqSetPixel(x, 0, static_cast<unsigned char>(page));
     }
-    TIFFClose(out);
+    nqtest::writeTiffPages(path, pages);
     const std::string bytes = nqtest::readFile(path);
     EXPECT_EQ(codec()->nqGetTotalPages(path.c_str()), 3);
     EXPECT_EQ(codec()->nqGetTotalPages(bytes.data(), static_cast<int>(bytes.size())), 3);
