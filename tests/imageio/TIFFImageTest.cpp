@@ -414,4 +414,28 @@ TEST(TIFFImage, LibtiffMessagesGoToTheLogNotToTheStandardStreams) {
     EXPECT_NE(logged.find("libtiff: Error in ZIPDecode\n"), std::string::npos) << logged;
 }
 
+TEST(TIFFImage, LibtiffTextReachesTheDebugLogWithoutTouchingTheProcessWideHandlers) {
+    const std::string bytes =
+        TiffBuilder::basic(8, 8, 8, 1, 1).shortField(259, 8).build({std::string(64, 'Z')});
+    nqtest::TempDir dir;
+    nqtest::writeFile(dir.file("bad.tif"), bytes);
+    const TIFFErrorHandler errors = TIFFSetErrorHandler(nullptr);
+    const TIFFErrorHandler warnings = TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(errors);
+    TIFFSetWarningHandler(warnings);
+
+    NQLogger::nqGetInstance()->nqSetLogSeverity(NQ_DEBUG);
+    const std::string logged = nqtest::captureStdout([&] {
+        EXPECT_THROW(codec()->nqLoadImage(dir.file("bad.tif").c_str()), NQException);
+        EXPECT_THROW(loadFromMemory(bytes), NQException);
+    });
+    NQLogger::nqGetInstance()->nqSetLogSeverity(NQ_ERROR);
+    // Both the one-line note and libtiff's own text, for the named file and the buffer.
+    EXPECT_NE(logged.find("libtiff: Error in ZIPDecode\nlibtiff: ZIPDecode: "), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.rfind("libtiff: ZIPDecode: "), logged.find("libtiff: ZIPDecode: "));
+    EXPECT_EQ(TIFFSetErrorHandler(errors), errors);
+    EXPECT_EQ(TIFFSetWarningHandler(warnings), warnings);
+}
+
 }  // namespace
