@@ -22,6 +22,7 @@
 #include <tiffio.h>
 #include <boost/filesystem.hpp>
 
+#include "bench/BenchSupport.h"
 #include "docmodel/NQDocument.h"
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
@@ -35,15 +36,6 @@ namespace {
 
 namespace fs = boost::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // ---- page comparison ------------------------------------------------------------
 
