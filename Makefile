@@ -1,6 +1,7 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
-# `make sanitize` does the same with AddressSanitizer and UBSan.
+# `make bench` runs the timing programs; `make sanitize` does the same as
+# `make test` with AddressSanitizer and UBSan.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
@@ -8,7 +9,7 @@ MAKEFLAGS += --no-print-directory
 
 EXAMPLE_DIR = $(BUILD_DIR)/example
 
-.PHONY: all setup configure build run test sanitize clean
+.PHONY: all setup configure build run test bench sanitize clean
 
 all: build
 
@@ -31,6 +32,10 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_analysis_bench
 
 sanitize: setup
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON >/dev/null
