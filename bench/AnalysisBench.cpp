@@ -17,6 +17,7 @@
 #include "analysis/NQBitsPerPixelConverter.h"
 #include "analysis/NQBlur.h"
 #include "analysis/NQConnectedComponents.h"
+#include "analysis/NQLocalBinarization.h"
 #include "analysis/NQNormalize.h"
 #include "docmodel/NQShape.h"
 #include "image/NQImage.h"
@@ -157,5 +158,28 @@ int main(int argc, char** argv) {
     report("RGB to HSV", runs, [&] { colour.nqConvertRGBToHSV(); });
     report("blur", runs, [&] { NQBlur::nqBlur(colour, 1); });
 
+    std::printf("binarisation of the grey page\n");
+    const char* methods[] = {"Niblack", "Sauvola", "Wolf/Jolion", "modified Niblack"};
+    const double usualK[] = {-0.2, -0.5, -0.5, -0.2};
+    for (int method = 0; method < 4; ++method)
+        for (bool detect : {false, true}) {
+            const std::string name =
+                std::string(methods[method]) + (detect ? ", inverted tiles detected" : "");
+            report(name.c_str(), runs, [&] {
+                NQBitsPerPixelConverter::nqDownscaleGray2Binary_niblack(
+                    grey, static_cast<NQBinarizeType>(method), usualK[method], detect);
+            });
+        }
+    report("modified Niblack, windows cut as sub-images", runs, [&] {
+        nqlocal::thresholdGrid(grey, NQ_MODIFIED_NIBLACK, -0.2, true,
+                               nqlocal::WindowStatistics::SubImages);
+    });
+    std::printf("binarisation of the colour page\n");
+    report("channel thresholds", runs, [&] {
+        NQBitsPerPixelConverter::nqDownscaleColor2Binary_threshold(colour, 128, 128, 128);
+    });
+    report("percentage thresholds", runs,
+           [&] { NQBitsPerPixelConverter::nqDownscalePercentThresholdBinarization(colour, 50); });
+    report("YCrCb", runs, [&] { NQBitsPerPixelConverter::nqDownscaleYCrCbBinarization(colour); });
     return 0;
 }

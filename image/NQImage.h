@@ -23,6 +23,12 @@ struct NQImageStats {
     double skewness[3] = {0, 0, 0};
     double kurtosis[3] = {0, 0, 0};
 
+    // Sample variance (divided by count - 1) of `count` values of 0 to 255
+    // given their sum and their sum of squares; 0 for fewer than two values.
+    // The image statistics and the window statistics of the local
+    // binarisation both use it, so the same sums give the same bits.
+    static double varianceFromSums(std::int64_t count, std::int64_t sum,
+                                   std::uint64_t sumOfSquares);
 };
 
 // The in-memory raster: a header plus one block of height x row size bytes.
