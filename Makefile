@@ -35,6 +35,7 @@ test: build
 
 bench: build
 	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
 	@$(BUILD_DIR)/bench/nq_analysis_bench
 
 sanitize: setup

@@ -19,6 +19,7 @@
 #include "analysis/NQConnectedComponents.h"
 #include "analysis/NQLocalBinarization.h"
 #include "analysis/NQNormalize.h"
+#include "bench/BenchSupport.h"
 #include "docmodel/NQShape.h"
 #include "image/NQImage.h"
 
@@ -88,19 +89,14 @@ NQImage greyScan(const NQImage& text) {
     return grey;
 }
 
-double millisecondsOf(const std::function<void()>& action) {
-    const auto start = std::chrono::steady_clock::now();
-    action();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 void report(const char* name, int runs, const std::function<void()>& action) {
     std::vector<double> times;
-    for (int i = 0; i < runs; ++i)
-        times.push_back(millisecondsOf(action));
-    std::sort(times.begin(), times.end());
-    std::printf("  %-44s %9.2f ms\n", name, times[times.size() / 2]);
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        action();
+        times.push_back(millisecondsSince(start));
+    }
+    std::printf("  %-44s %9.2f ms\n", name, median(times));
 }
 
 }  // namespace

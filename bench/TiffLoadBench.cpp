@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include "bench/BenchSupport.h"
 #include "image/NQImage.h"
 #include "imageio/NQTIFFImage.h"
 
@@ -48,16 +49,6 @@ NQImage drawTextPage(int width, int height) {
         }
     }
     return page;
-}
-
-double millisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // libtiff alone: what any caller of the library has to pay at least.

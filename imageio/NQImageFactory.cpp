@@ -14,6 +14,8 @@
 #include "image/NQException.h"
 #include "image/NQLogger.h"
 #include "imageio/NQBaseImage.h"
+#include "imageio/NQJPGImage.h"
+#include "imageio/NQPNGImage.h"
 #include "imageio/NQTIFFImage.h"
 
 namespace {
@@ -90,6 +92,8 @@ void NQImageFactory::registerLibraryCodecs() {
     // Probing order: TIFF, PPM, PNG, PBM, JPEG, GIF, BMP. Each further codec
     // joins with one line at its place in this list.
     nqRegisterImageType(NQTIFFImage::createImageReader());
+    nqRegisterImageType(NQPNGImage::createImageReader());
+    nqRegisterImageType(NQJPGImage::createImageReader());
 }
 
 void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {

@@ -20,6 +20,7 @@
 
 #include "image/NQException.h"
 #include "image/NQImage.h"
+#include "imageio/CorpusManifest.h"
 #include "support/Sha256.h"
 #include "support/TestSupport.h"
 
@@ -43,30 +44,8 @@ std::vector<std::vector<std::string>> tiffRows(const std::string& manifest) {
     return rows;
 }
 
-// Pixel bytes with the unused bits at the end of 1-bit rows cleared.
-std::string canonicalPixels(const NQImage& image) {
-    std::string bytes(reinterpret_cast<const char*>(image.nqGetImageData()),
-                      image.nqGetImageDataSize());
-    const int width = image.nqGetWidth();
-    if (image.nqGetBitsPerPixel() == 1 && width % 8 != 0)
-        for (int y = 0; y < image.nqGetHeight(); ++y)
-            bytes[std::size_t(y + 1) * image.nqGetRowSize() - 1] &=
-                static_cast<char>(0xff << (8 - width % 8));
-    return bytes;
-}
-
-double meanSample(const NQImage& image) {
-    double sum = 0;
-    if (image.nqGetBitsPerPixel() == 1) {
-        for (int y = 0; y < image.nqGetHeight(); ++y)
-            for (int x = 0; x < image.nqGetWidth(); ++x)
-                sum += image.nqGetPixelValue(x, y);
-        return sum / (double(image.nqGetWidth()) * image.nqGetHeight());
-    }
-    for (std::size_t i = 0; i < image.nqGetImageDataSize(); ++i)
-        sum += image.nqGetImageData()[i];
-    return sum / double(image.nqGetImageDataSize());
-}
+using nqtest::canonicalPixels;
+using nqtest::meanSample;
 
 // Loads a page from the file and from memory; the exception code, 0 on success.
 int load(const std::string& path, int page, NQImage& image) {
