@@ -1,15 +1,16 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
-# `make bench` runs the timing programs; `make sanitize` does the same as
-# `make test` with AddressSanitizer and UBSan.
+# `make sanitize` does the same with AddressSanitizer and UBSan; `make bench`
+# builds and runs the timing programs. WERROR=ON turns warnings into errors.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+WERROR ?= OFF
 MAKEFLAGS += --no-print-directory
 
 EXAMPLE_DIR = $(BUILD_DIR)/example
 
-.PHONY: all setup configure build run test bench sanitize clean
+.PHONY: all setup configure build run test sanitize bench clean
 
 all: build
 
@@ -17,7 +18,7 @@ setup:
 	@scripts/setup-deps
 
 configure: setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNQ_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -33,16 +34,17 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-bench: build
-	@$(BUILD_DIR)/bench/nq_tiff_load_bench
-	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
-	@$(BUILD_DIR)/bench/nq_analysis_bench
-
 sanitize: setup
-	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON -DNQ_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
+	@$(BUILD_DIR)/bench/nq_eval_bench
+	@$(BUILD_DIR)/bench/nq_analysis_bench
 
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
