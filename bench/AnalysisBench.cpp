@@ -166,10 +166,20 @@ int main(int argc, char** argv) {
                     grey, static_cast<NQBinarizeType>(method), usualK[method], detect);
             });
         }
-    report("modified Niblack, windows cut as sub-images", runs, [&] {
-        nqlocal::thresholdGrid(grey, NQ_MODIFIED_NIBLACK, -0.2, true,
-                               nqlocal::WindowStatistics::SubImages);
-    });
+    // The threshold grids alone, with the two ways of gathering window
+    // statistics.
+    for (auto statistics :
+         {nqlocal::WindowStatistics::RunningSums, nqlocal::WindowStatistics::SubImages})
+        for (int method : {0, 3}) {
+            const std::string name =
+                std::string(methods[method]) + " grid, " +
+                (statistics == nqlocal::WindowStatistics::RunningSums ? "running sums"
+                                                                      : "windows as sub-images");
+            report(name.c_str(), runs, [&] {
+                nqlocal::thresholdGrid(grey, static_cast<NQBinarizeType>(method), usualK[method],
+                                       true, statistics);
+            });
+        }
     std::printf("binarisation of the colour page\n");
     report("channel thresholds", runs, [&] {
         NQBitsPerPixelConverter::nqDownscaleColor2Binary_threshold(colour, 128, 128, 128);
