@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
     EveryMessage, RefusedCommandLine,
     ::testing::Values(
         RefusedLine{"NoOptionAtAll", {}, kNeedG},
-        RefusedLine{"UnknownWordsOnly", {"-x", "--help"}, kNeedG},
+        RefusedLine{"UnknownWordsOnly", {"-x", "--verbose"}, kNeedG},
         RefusedLine{"MissingR", {"-g", "gt", "-o", "out.txt"}, kNeedR},
         // The path check happens when -g is met, before the later -az/-naz conflict.
         RefusedLine{"GroundTruthMissingBeforeConflict",
