@@ -17,7 +17,8 @@
 #include "eval/NQClassTable.h"
 #include "eval/NQWexaOptions.h"
 
-using nlohmann::json;
+// Keys keep the order they are written in, so the file reads top-down.
+using json = nlohmann::ordered_json;
 
 struct NQJsonWriter::Document {
     json options;
@@ -177,20 +178,19 @@ std::string NQJsonWriter::text(const NQClassTable& classes, std::uint32_t fileCo
                                bool complete) const {
     const bool zoneClass = document_->zoneClassMode;
     const std::size_t first = zoneClass ? 0 : 1;
-    const json document{
-        {"schemaVersion", kSchemaVersion},
-        {"tool", {{"name", "wexa"}, {"version", NQWexaOptions::version()}}},
-        {"complete", complete},
-        {"comparison", zoneClass ? "zoneClass" : "regions"},
-        {"options", document_->options},
-        {"summary",
-         {{"files", fileCount},
-          {"averageFScore", classes.getAverageFScore(first)},
-          {"resultZones", classes.getResultZoneTotal()},
-          {"groundTruthZones", classes.getGtZoneTotal()}}},
-        {"classes", classesJson(classes, first)},
-        {"confusionMatrix", matrixJson(classes)},
-        {"files", document_->files}};
+    const json document{{"schemaVersion", kSchemaVersion},
+                        {"tool", {{"name", "wexa"}, {"version", NQWexaOptions::version()}}},
+                        {"complete", complete},
+                        {"comparison", zoneClass ? "zoneClass" : "regions"},
+                        {"options", document_->options},
+                        {"summary",
+                         {{"files", fileCount},
+                          {"averageFScore", classes.getAverageFScore(first)},
+                          {"resultZones", classes.getResultZoneTotal()},
+                          {"groundTruthZones", classes.getGtZoneTotal()}}},
+                        {"classes", classesJson(classes, first)},
+                        {"confusionMatrix", matrixJson(classes)},
+                        {"files", document_->files}};
     // Ids and classes come from the files as they are; bytes that are not
     // UTF-8 are replaced rather than ending the run.
     return document.dump(1, '\t', false, json::error_handler_t::replace) + "\n";

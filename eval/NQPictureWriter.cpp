@@ -108,10 +108,14 @@ std::string leafName(const std::string& path) {
 
 NQColor NQPictureWriter::outcomeColor(NQOutcome outcome) {
     switch (outcome) {
-        case NQOutcome::Matched: return NQColor(0, 160, 60);
-        case NQOutcome::Detected: return NQColor(240, 150, 0);
-        case NQOutcome::FalseAlarm: return NQColor(220, 0, 0);
-        case NQOutcome::Missed: return NQColor(0, 90, 230);
+        case NQOutcome::Matched:
+            return NQColor(0, 160, 60);
+        case NQOutcome::Detected:
+            return NQColor(240, 150, 0);
+        case NQOutcome::FalseAlarm:
+            return NQColor(220, 0, 0);
+        case NQOutcome::Missed:
+            return NQColor(0, 90, 230);
     }
     return NQColor(0, 0, 0);
 }

@@ -37,8 +37,7 @@ double NQProgressLine::steadySeconds() {
 NQProgressLine::NQProgressLine(std::ostream& out, Clock clock)
     : out_(out), clock_(std::move(clock)) {}
 
-std::string NQProgressLine::text(std::size_t file, std::size_t files, double elapsed,
-                                 double left) {
+std::string NQProgressLine::text(std::size_t file, std::size_t files, double elapsed, double left) {
     std::string line = "file " + std::to_string(file) + " of " + std::to_string(files) + ", " +
                        minutesAndSeconds(elapsed) + " elapsed";
     line += left < 0 ? std::string(", estimating the time left")

@@ -44,8 +44,7 @@ public:
     virtual void pairFinished(const NQPairRecord& pair) { (void)pair; }
     // `complete` is false when the run stopped early (an XML file that cannot
     // be opened); the table then holds the pairs compared before.
-    virtual void runFinished(const NQClassTable& classes, std::uint32_t fileCount,
-                             bool complete) {
+    virtual void runFinished(const NQClassTable& classes, std::uint32_t fileCount, bool complete) {
         (void)classes;
         (void)fileCount;
         (void)complete;

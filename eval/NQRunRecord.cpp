@@ -49,22 +49,32 @@ NQRegionRecord zoneRecord(const NQZone& zone, const std::string& type) {
 
 const char* outcomeName(NQOutcome outcome) {
     switch (outcome) {
-        case NQOutcome::Matched: return "matched";
-        case NQOutcome::Detected: return "detected";
-        case NQOutcome::FalseAlarm: return "falseAlarm";
-        case NQOutcome::Missed: return "missed";
+        case NQOutcome::Matched:
+            return "matched";
+        case NQOutcome::Detected:
+            return "detected";
+        case NQOutcome::FalseAlarm:
+            return "falseAlarm";
+        case NQOutcome::Missed:
+            return "missed";
     }
     return "unknown";
 }
 
 const char* pairStatusName(NQPairStatus status) {
     switch (status) {
-        case NQPairStatus::Compared: return "compared";
-        case NQPairStatus::NoPages: return "noPages";
-        case NQPairStatus::EvaluationError: return "evaluationError";
-        case NQPairStatus::GtMissing: return "groundTruthMissing";
-        case NQPairStatus::ResultReadError: return "resultReadError";
-        case NQPairStatus::GtReadError: return "groundTruthReadError";
+        case NQPairStatus::Compared:
+            return "compared";
+        case NQPairStatus::NoPages:
+            return "noPages";
+        case NQPairStatus::EvaluationError:
+            return "evaluationError";
+        case NQPairStatus::GtMissing:
+            return "groundTruthMissing";
+        case NQPairStatus::ResultReadError:
+            return "resultReadError";
+        case NQPairStatus::GtReadError:
+            return "groundTruthReadError";
     }
     return "unknown";
 }

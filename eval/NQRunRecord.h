@@ -37,7 +37,7 @@ struct NQRegionRecord {
     std::string id;    // the region's line id text
     std::string type;  // the class it is counted under
     std::vector<std::string> zoneIds;
-    int partner = -1;  // index of the partner on the other side's list, -1 for none
+    int partner = -1;                 // index of the partner on the other side's list, -1 for none
     std::optional<double> score;      // score of the selected pair
     std::optional<double> bestScore;  // best score of any pair whose rectangles overlap
     NQRectShape rect;                 // bounding rectangle of the members' outlines
