@@ -188,6 +188,34 @@ TEST_F(Examples, SchemaRefusesNumbersAsTextMissingCountsAndUnknownKeys) {
     EXPECT_EQ(check.check(faulty), "$.summary: accuracy is not allowed");
 }
 
+TEST(JsonFile, OfARunStoppedEarlySaysSoAndOneThatCannotBeWrittenIsReported) {
+    // Shows: at Load XML Error the JSON still holds the pair compared before,
+    // marked incomplete; an unwritable JSON path is one line at the end.
+    e2e::Workspace ws;
+    e2e::writeTiff(ws.file("images/page.tif"), 100, 60, {{{20, 20, 10, 10}}});
+    const std::string xml =
+        e2e::documentXml("page.tif", 100, 60, {{zone("1", 15, 15, 21, 21, "text")}});
+    for (const char* name : {"gt/a.xml", "gt/b.xml", "res/a.xml"})
+        ws.write(name, xml);
+    fs::create_symlink(ws.file("nowhere.xml"), ws.file("res/b.xml"));
+    const std::vector<std::string> words{"-g", "gt", "-r", "res", "-i", "images", "-o", "r.txt"};
+    std::vector<std::string> withJson = words;
+    withJson.insert(withJson.end(), {"-json", "out.json"});
+    EXPECT_EQ(e2e::runWexa(ws.path(), withJson).out, "res/a.xml\nLoad XML Error\n");
+    const json out = readJson(ws.file("out.json"));
+    EXPECT_EQ(schemaCheck().check(out), "");
+    EXPECT_EQ(out["complete"], false);
+    EXPECT_EQ(out["summary"]["files"], 1);
+    ASSERT_EQ(out["files"].size(), 1u);
+    EXPECT_EQ(out["files"][0]["pages"][0]["counts"]["matched"], 1);
+
+    fs::remove(ws.file("res/b.xml"));
+    std::vector<std::string> unwritable = words;
+    unwritable.insert(unwritable.end(), {"-json", "no/out.json"});
+    EXPECT_EQ(e2e::runWexa(ws.path(), unwritable).out,
+              "res/a.xml\nJSON file no/out.json can not be written!!!\n");
+}
+
 // ---- real scans
 // -----------------------------------------------------------------------------------
 
