@@ -152,7 +152,11 @@ TEST_P(Examples, JsonValidatesAndAgreesWithTheReport) {
 INSTANTIATE_TEST_SUITE_P(
     Comparisons, Examples,
     ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"-zoneclass"},
-                      std::vector<std::string>{"-segonly", "-m", "merge.txt", "-lid", "-rle"}));
+                      std::vector<std::string>{"-segonly", "-m", "merge.txt", "-lid", "-rle"}),
+    [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+        static const char* const kNames[] = {"Regions", "ZoneClass", "SegOnlyMergedLinesRle"};
+        return std::string(kNames[info.index]);
+    });
 
 TEST_F(Examples, OutputOptionsLeaveStdoutReportAndVisualFilesAsTheyWere) {
     const e2e::Run plain = run({"-o", "plain.txt", "-v", "vis1"});
