@@ -54,7 +54,10 @@ sanitize: setup
 
 bench: build
 	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
+	@$(BUILD_DIR)/bench/nq_own_codecs_load_bench
 	@$(BUILD_DIR)/bench/nq_eval_bench
+	@$(BUILD_DIR)/bench/nq_analysis_bench
 
 install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
