@@ -149,14 +149,16 @@ TEST_P(Examples, JsonValidatesAndAgreesWithTheReport) {
     expectJsonAgreesWithReport(out, nqtest::readFile(dir.file("report.txt")));
 }
 
+std::string comparisonName(const ::testing::TestParamInfo<std::vector<std::string>>& info) {
+    static const char* const kNames[] = {"Regions", "ZoneClass", "SegOnlyMergedLinesRle"};
+    return kNames[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Comparisons, Examples,
     ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"-zoneclass"},
                       std::vector<std::string>{"-segonly", "-m", "merge.txt", "-lid", "-rle"}),
-    [](const ::testing::TestParamInfo<std::vector<std::string>>& info) {
-        static const char* const kNames[] = {"Regions", "ZoneClass", "SegOnlyMergedLinesRle"};
-        return std::string(kNames[info.index]);
-    });
+    comparisonName);
 
 TEST_F(Examples, OutputOptionsLeaveStdoutReportAndVisualFilesAsTheyWere) {
     const e2e::Run plain = run({"-o", "plain.txt", "-v", "vis1"});
