@@ -4,7 +4,9 @@
 // directory is looked for, by name, in the ground-truth directory. Each pair
 // is read, compared page by page in step, and, with -v, written back
 // annotated. The work is done by the parts (options, matcher, class table,
-// report writer, annotator); this file only puts them in order.
+// report writer, annotator); this file only puts them in order. What each
+// page and pair gave is handed, as records, to the run's observers (JSON,
+// pictures, progress line), which never see the report stream.
 //
 // A file pair that cannot be read or compared is reported and the run goes
 // on. An XML file that cannot be opened at all ends the run: its
