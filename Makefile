@@ -1,14 +1,21 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
-# `make sanitize` does the same with AddressSanitizer and UBSan.
+# `make sanitize` does the same with AddressSanitizer and UBSan;
+# `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each and
+# `make fuzz-regress` runs every fuzz target once over its seeds and saved
+# reproducers (both with clang, libFuzzer, ASan and UBSan, in build-fuzz/).
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_CC ?= clang-14
+FUZZ_CXX ?= clang++-14
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
 EXAMPLE_DIR = $(BUILD_DIR)/example
 
-.PHONY: all setup configure build run test sanitize clean
+.PHONY: all setup configure build run test sanitize fuzz-build fuzz fuzz-regress clean
 
 all: build
 
@@ -38,5 +45,17 @@ sanitize: setup
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+fuzz-build:
+	@scripts/setup-deps fuzz
+	@CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DNQ_FUZZ=ON -DNQ_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target nq_fuzzers
+
+fuzz: fuzz-build
+	@fuzz/run-fuzzers $(FUZZ_DIR) fuzz $(FUZZ_SECONDS)
+
+fuzz-regress: fuzz-build
+	@fuzz/run-fuzzers $(FUZZ_DIR) regress
+
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
