@@ -6,19 +6,56 @@
 //
 // The cursor's documented failure is std::out_of_range on a malformed text;
 // it is tolerated per operation. Whenever a navigation or an edit reports
-// that it moved the cursor, the cursor must stand on a "<".
+// that it moved the cursor, the cursor must stand on a "<". The cursor's
+// one-pass attribute lookup must agree with one plain search per name.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "fuzz/FuzzSupport.h"
 #include "xml/xml.h"
 
 namespace {
 
-constexpr int kMaxVisits = 512;
+constexpr int kMaxVisits = 128;
 constexpr int kMaxDepth = 64;
+
+using Attributes = std::map<std::string, std::string>;
+
+// GetDynamicAttrib as the cursor defines it: for every "=" of the start tag
+// from the first-th on, the word in front of it, valued by the quoted text
+// after the first occurrence of word + "=" from the cursor.
+Attributes attributesBySearch(const xml& cursor, int first) {
+    const std::string& text = cursor.getText();
+    const std::size_t at = cursor.getCursor();
+    (void)text.at(at);
+    const std::size_t gt = text.find('>', at);
+    (void)text.at(gt);
+    Attributes attributes;
+    std::size_t eq = at;
+    for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
+        eq = text.find('=', eq + 1);
+    for (; eq != std::string::npos && eq < gt; eq = text.find('=', eq + 1)) {
+        const std::string name = cursor.GetAttribName(eq);
+        if (attributes.count(name) != 0)
+            continue;
+        const std::string pattern = name + "=";
+        const std::string_view window(text.data(), std::min(text.size(), gt + pattern.size()));
+        const std::size_t found = window.find(pattern, at);
+        const std::size_t from =
+            found != std::string::npos && found <= gt ? found + pattern.size() : eq + 1;
+        const std::size_t open = text.find('"', from);
+        (void)text.at(open);
+        const std::size_t close = text.find('"', open + 1);
+        (void)text.at(close);
+        attributes.emplace(name, text.substr(open + 1, close - open - 1));
+    }
+    return attributes;
+}
 
 class Walk {
 public:
@@ -66,13 +103,29 @@ private:
         tolerate([&] { cursor_.GetCurElemData(); });
         tolerate([&] { cursor_.bHasChild(); });
         tolerate([&] { cursor_.GetAttrib("id"); });
-        tolerate([&] {
-            for (const auto& attribute : cursor_.GetDynamicAttrib(1))
-                cursor_.GetAttrib(attribute.first);
-        });
-        tolerate([&] { cursor_.GetDynamicAttrib(2); });
+        for (int first : {1, 2})
+            compareAttributes(first);
         if (!name_.empty())
             tolerate([&] { cursor_.RetrieveSpecifiedElem(name_); });
+    }
+
+    void compareAttributes(int first) {
+        Attributes fast, plain;
+        bool fastThrew = false, plainThrew = false;
+        try {
+            fast = cursor_.GetDynamicAttrib(first);
+        } catch (const std::out_of_range&) {
+            fastThrew = true;
+        }
+        try {
+            plain = attributesBySearch(cursor_, first);
+        } catch (const std::out_of_range&) {
+            plainThrew = true;
+        }
+        if (fastThrew != plainThrew || fast != plain)
+            nqfuzz::broken("GetDynamicAttrib differs from one search per name");
+        for (const auto& attribute : fast)
+            tolerate([&] { cursor_.GetAttrib(attribute.first); });
     }
 
     void edit() {

@@ -13,9 +13,16 @@
 // The image size is checked against NQImage::kMaxDataBytes right after the
 // header is read and before libjpeg starts decompressing (and allocates its
 // own whole-image buffers for progressive files), so a small hostile file
-// cannot ask for gigabytes. Rows are decoded straight into the block that the
-// NQImage adopts; CMYK rows go through one row buffer and are reduced to RGB
-// as they arrive, so no four-byte copy of the page is ever held.
+// cannot ask for gigabytes. Before that point the claim is also held to what
+// the file can back (NQDecodeLimits): Huffman coding spends at least one bit
+// on every 8 x 8 block, so a grey picture decodes to at most 512 bytes per
+// coded byte, and a colour one, in the sparsest sampling (nine blocks for 32
+// x 32 pixels), to about 2731. A larger page from fewer bytes is refused; so
+// is an arithmetic-coded one that compresses better than Huffman coding can.
+// libjpeg fills what a truncated file lacks, so without this bound a file of
+// a few hundred bytes could become a page of a gigabyte. Rows are decoded straight into the block
+// that the NQImage adopts; CMYK rows go through one row buffer and are reduced to RGB as they
+// arrive, so no four-byte copy of the page is ever held.
 //
 // The memory source hands libjpeg the caller's buffer in blocks of 4096 bytes
 // without copying it; past the end it supplies an end-of-image marker with
@@ -28,17 +35,21 @@
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
 
 #include <jerror.h>
+#include <sys/stat.h>
 
 #include "analysis/NQBitsPerPixelConverter.h"
 #include "image/NQColor.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQDecodeLimits.h"
 #include "imageio/NQIOStream.h"
 
 namespace {
@@ -46,6 +57,10 @@ namespace {
 constexpr const char* kModule = "NQJPGImage";
 constexpr int kBlockBytes = 4096;
 constexpr float kCentimetresPerInch = 2.54f;
+// Decoded bytes per coded byte that Huffman-coded JPEG reaches at most.
+constexpr std::uint64_t kMaxGreyRatio = 512;
+constexpr std::uint64_t kMaxColourRatio = 2800;
+constexpr std::uint64_t kUnknownSize = std::numeric_limits<std::uint64_t>::max();
 
 NQLogger* logger() {
     return NQLogger::nqGetInstance();
@@ -614,7 +629,29 @@ void NQJPGImage::countGreyLevels(const unsigned char* pixels, std::size_t count)
         ++palette_[pixels[p]].count;
 }
 
+namespace {
+
+// Bytes that the decompressor's source holds: known for the memory source.
+std::uint64_t codedBytesOf(const jpeg_decompress_struct& cinfo) {
+    if (cinfo.src == nullptr || cinfo.src->fill_input_buffer != fill_mem_input_buffer)
+        return kUnknownSize;
+    return static_cast<std::uint64_t>(reinterpret_cast<const MemorySource*>(cinfo.src)->size);
+}
+
+std::uint64_t sizeOf(std::FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && status.st_size > 0
+               ? static_cast<std::uint64_t>(status.st_size)
+               : 0;
+}
+
+}  // namespace
+
 NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
+    return decodeImage(cinfo, codedBytesOf(cinfo));
+}
+
+NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t codedBytes) {
     JpegErrorManager errors;
     cinfo.err = installErrorManager(errors);
     DestroyOnExit destroy(cinfo);
@@ -632,6 +669,17 @@ NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
     const char* noMemory = "<NQJPGImage::nqLoadImage()> Unable to allocate Memory";
     if (bytes == 0)
         fail(NQ_MEMORY_ERROR, noMemory, __LINE__);
+    // A progressive file keeps two bytes per coefficient of every component.
+    const std::uint64_t coefficients =
+        cinfo.progressive_mode
+            ? 2 * std::uint64_t(cinfo.image_width) * cinfo.image_height * std::uint64_t(components)
+            : 0;
+    if (!NQDecodeLimits::isClaimBacked(std::max<std::uint64_t>(bytes, coefficients), bytes,
+                                       codedBytes,
+                                       components == 1 ? kMaxGreyRatio : kMaxColourRatio))
+        fail(NQ_INVALID_CONTENT,
+             "<NQJPGImage::nqLoadImage()> The image claims more pixel data than the file holds",
+             __LINE__);
     const bool quantised = paletteRequested_ && cinfo.out_color_space == JCS_RGB;
     if (quantised)
         prepareQuantisation(cinfo);
@@ -703,7 +751,7 @@ NQImage NQJPGImage::nqLoadImage(const char* fileName) {
     Decompressor decompressor;
     if (!openDecompressor(&decompressor, file.get(), nullptr, 0))
         fail(NQ_INVALID_INPUT, "<NQJPGImage::nqLoadImage()> Decompression Error!", __LINE__);
-    return nqLoadImage(decompressor.cinfo);
+    return decodeImage(decompressor.cinfo, sizeOf(file.get()));
 }
 
 NQImage NQJPGImage::nqLoadImage(const void* buffer, int size) {

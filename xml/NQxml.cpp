@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -189,6 +190,13 @@ void NQxml::ascendTo(xml& cursor, std::size_t parent) {
 // ---- reading -----------------------------------------------------------------------
 
 NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder) {
+    std::error_code unknownSize;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(xmlFile, unknownSize);
+    if (!unknownSize && fileBytes > kMaxFileBytes)
+        throw NQException(NQ_INVALID_CONTENT,
+                          "<NQxml::nqReadFromXmlFile()> " + xmlFile + " is larger than " +
+                              std::to_string(kMaxFileBytes >> 20) + " MiB",
+                          kModule, __LINE__);
     if (!LoadXml(xmlFile))
         endProcessOnUnreadableFile();
 
