@@ -1,0 +1,91 @@
+// Every saved reproducer of a fuzz finding (tests/fuzz/reproducers/<target>/)
+// fed to the code its target exercises, with the sound outcome it must have
+// now. `make fuzz-regress` runs the same files through the fuzz targets under
+// the sanitizers; this suite states what each one must give.
+//
+// The files are made by our own code (tests/imageio/TiffBuilder.h and the
+// builders of the fuzz targets' seeds), in the shape that the fuzzer found.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "image/NQException.h"
+#include "imageio/NQBaseImage.h"
+#include "imageio/NQJPGImage.h"
+#include "imageio/NQPNGImage.h"
+#include "imageio/NQTIFFImage.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Reproducer {
+    const char* target;
+    const char* file;
+    NQExceptionCodes code;
+    const char* text;  // the end of the exception's message
+};
+
+const Reproducer kReproducers[] = {
+    // BitsPerSample and SamplesPerPixel of 65535 made the depth overflow an int.
+    {"tiff", "depth-overflow.tif", NQ_UNSUPPORTED,
+     "<NQTIFFImage::nqLoadImage()> Unsupported tiff type (may contain alpha channel)"},
+    // 19 million palette pixels from 100 bytes of strip: 76 MB and seconds of work.
+    {"tiff", "palette-claim-unbacked.tif", NQ_INVALID_CONTENT,
+     "<NQTIFFImage::nqLoadImage()> The image claims more pixel data than the file holds"},
+};
+
+std::string reproducerPath(const Reproducer& r) {
+    return std::string(NQ_SOURCE_DIR) + "/tests/fuzz/reproducers/" + r.target + "/" + r.file;
+}
+
+NQBaseImage* codecOf(const std::string& target) {
+    if (target == "tiff")
+        return NQTIFFImage::createImageReader();
+    if (target == "png")
+        return NQPNGImage::createImageReader();
+    if (target == "jpeg")
+        return NQJPGImage::createImageReader();
+    return nullptr;
+}
+
+class FuzzReproducer : public ::testing::TestWithParam<Reproducer> {};
+
+TEST_P(FuzzReproducer, HasItsSoundOutcome) {
+    const Reproducer& r = GetParam();
+    const std::string bytes = nqtest::readFile(reproducerPath(r));
+    ASSERT_FALSE(bytes.empty()) << reproducerPath(r);
+    NQBaseImage* codec = codecOf(r.target);
+    ASSERT_NE(codec, nullptr) << r.target;
+    EXPECT_TRUE(nqtest::throwsNQ(
+        [&] { codec->nqLoadImage(bytes.data(), static_cast<int>(bytes.size())); }, r.code, r.text));
+}
+
+INSTANTIATE_TEST_SUITE_P(Saved, FuzzReproducer, ::testing::ValuesIn(kReproducers),
+                         [](const ::testing::TestParamInfo<Reproducer>& info) {
+                             std::string name =
+                                 std::string(info.param.target) + "_" + info.param.file;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+// A reproducer saved without an entry above would be run by fuzz-regress but
+// never checked for its outcome.
+TEST(FuzzReproducers, EverySavedFileHasAnExpectedOutcome) {
+    std::set<std::string> listed;
+    for (const Reproducer& r : kReproducers)
+        listed.insert(reproducerPath(r));
+    const std::filesystem::path root = std::string(NQ_SOURCE_DIR) + "/tests/fuzz/reproducers";
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file())
+            continue;
+        EXPECT_EQ(listed.count(entry.path().string()), 1u) << entry.path();
+    }
+}
+
+}  // namespace
