@@ -1,6 +1,7 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
-# `make sanitize` does the same with AddressSanitizer and UBSan;
+# `make sanitize` does the same with AddressSanitizer and UBSan; `make bench`
+# builds and runs the timing programs. WERROR=ON turns warnings into errors.
 # `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each and
 # `make fuzz-regress` runs every fuzz target once over its seeds and saved
 # reproducers (both with clang, libFuzzer, ASan and UBSan, in build-fuzz/).
@@ -11,11 +12,12 @@ FUZZ_SECONDS ?= 60
 FUZZ_CC ?= clang-14
 FUZZ_CXX ?= clang++-14
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+WERROR ?= OFF
 MAKEFLAGS += --no-print-directory
 
 EXAMPLE_DIR = $(BUILD_DIR)/example
 
-.PHONY: all setup configure build run test sanitize fuzz-build fuzz fuzz-regress clean
+.PHONY: all setup configure build run test sanitize bench fuzz-build fuzz fuzz-regress clean
 
 all: build
 
@@ -23,7 +25,7 @@ setup:
 	@scripts/setup-deps
 
 configure: setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNQ_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -40,15 +42,19 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 sanitize: setup
-	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON -DNQ_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+bench: build
+	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_eval_bench
+
 fuzz-build:
 	@scripts/setup-deps fuzz
 	@CC=$(FUZZ_CC) CXX=$(FUZZ_CXX) cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DNQ_FUZZ=ON -DNQ_BUILD_TESTS=OFF >/dev/null
+		-DNQ_FUZZ=ON -DNQ_BUILD_TESTS=OFF -DNQ_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target nq_fuzzers
 
 fuzz: fuzz-build

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "eval/NQWexa.h"
+#include "xml/NQxml.h"
 
 int main(int argc, char** argv) {
     try {
@@ -11,6 +12,11 @@ int main(int argc, char** argv) {
         wexa.doEval();
     } catch (const NQWexaExit& request) {
         return request.status();
+    } catch (const NQLoadXmlError&) {
+        // The run stopped at an XML file that cannot be opened; the report
+        // has been closed with everything written before it.
+        std::cout << "Load XML Error" << std::endl;
+        return 0;
     } catch (const std::exception& e) {
         std::cerr << "wexa: " << e.what() << '\n';
         return 1;

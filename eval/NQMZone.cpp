@@ -1,31 +1,18 @@
-// Regions, their outlines and their masks.
+// Regions and their outlines.
 //
-// A region's mask keeps the page pixels that lie inside its members'
-// outlines and is white elsewhere; a member with a run-length mask ("-rle")
-// instead forces its runs to black. The mask is not held as a pixel image:
-// each page row of it is a short ordered list of disjoint column segments,
-// either "page pixels" or "forced black". Members are painted in order, later
-// ones over earlier ones, exactly as drawing them pixel by pixel would. The
-// inside columns of an outline come from NQPolygon::insideSpans, which yields
-// precisely the pixels for which contains() holds, and every count reads the
-// page image directly, row by row. The counts therefore equal those of the
-// per-pixel rule while the cost is per row and segment (plus a byte or a bit
-// scan over the counted pixels) and the memory is a few bytes per row.
-//
-// Pixels outside the page image hold no page content, so the mask is white
-// there. Outlines can reach outside the page only through "polygon" or
-// "orientation" attributes; coordinates read from attributes are clamped to
-// +-2^24 so that no sum of them can overflow.
+// A region keeps the outline of each member, parsed once when the member is
+// added, and builds its mask (eval/NQRegionMask) from them on the first pixel
+// query after the last change. Outlines can reach outside the page only
+// through "polygon" or "orientation" attributes; coordinates read from
+// attributes are clamped to +-2^24 so that no sum of them can overflow.
 #include "eval/NQMZone.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
 
 #include "docmodel/NQZone.h"
-#include "image/NQColor.h"
 #include "image/NQException.h"
 
 namespace {
@@ -52,86 +39,6 @@ std::vector<long long> splitNumbers(const std::string& text) {
         pos = stop + 1;
     }
     return numbers;
-}
-
-// Row access to a binary or grey page image. Binary: a set bit is white.
-struct PageView {
-    const unsigned char* data;
-    std::size_t rowSize;
-    bool binary;
-
-    explicit PageView(const NQImage& image)
-        : data(image.nqGetImageData()),
-          rowSize(static_cast<std::size_t>(image.nqGetRowSize())),
-          binary(image.nqGetBitsPerPixel() == 1) {}
-
-    const unsigned char* row(int y) const { return data + static_cast<std::size_t>(y) * rowSize; }
-    unsigned char value(const unsigned char* r, int x) const {
-        if (!binary)
-            return r[x];
-        return (r[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
-    }
-};
-
-// Clear bits of (a | b) in columns [begin, end) of two binary rows.
-std::int64_t countClearBits(const unsigned char* a, const unsigned char* b, int begin, int end) {
-    std::int64_t count = 0;
-    int x = begin;
-    while (x < end && (x & 7) != 0) {
-        const unsigned char bit = static_cast<unsigned char>(0x80 >> (x & 7));
-        if (((a[x >> 3] | b[x >> 3]) & bit) == 0)
-            ++count;
-        ++x;
-    }
-    for (; x + 8 <= end; x += 8)
-        count += 8 - __builtin_popcount(static_cast<unsigned>(a[x >> 3] | b[x >> 3]));
-    for (; x < end; ++x) {
-        const unsigned char bit = static_cast<unsigned char>(0x80 >> (x & 7));
-        if (((a[x >> 3] | b[x >> 3]) & bit) == 0)
-            ++count;
-    }
-    return count;
-}
-
-// Pixels of [begin, end) whose value is not white.
-std::int64_t countNonWhite(const PageView& page, int y, int begin, int end) {
-    const unsigned char* r = page.row(y);
-    if (page.binary)
-        return countClearBits(r, r, begin, end);
-    std::int64_t count = 0;
-    for (int x = begin; x < end; ++x)
-        count += r[x] != 255;
-    return count;
-}
-
-// Pixels of [begin, end) whose value is black.
-std::int64_t countBlack(const PageView& page, int y, int begin, int end) {
-    const unsigned char* r = page.row(y);
-    if (page.binary)
-        return countClearBits(r, r, begin, end);
-    std::int64_t count = 0;
-    for (int x = begin; x < end; ++x)
-        count += r[x] == 0;
-    return count;
-}
-
-// Pixels of [begin, end) that are not white in `a` and equal in `b`.
-std::int64_t countEqualNonWhite(const PageView& a, const PageView& b, int y, int begin, int end) {
-    const unsigned char* ra = a.row(y);
-    const unsigned char* rb = b.row(y);
-    if (a.binary && b.binary)
-        return countClearBits(ra, rb, begin, end);
-    std::int64_t count = 0;
-    if (!a.binary && !b.binary) {
-        for (int x = begin; x < end; ++x)
-            count += ra[x] != 255 && ra[x] == rb[x];
-        return count;
-    }
-    for (int x = begin; x < end; ++x) {
-        const unsigned char va = a.value(ra, x);
-        count += va != 255 && va == b.value(rb, x);
-    }
-    return count;
 }
 
 }  // namespace
@@ -172,7 +79,7 @@ void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
     zones_.push_back(zone);
     outlines_.push_back(outline);
     imageCached = false;
-    mask_ = Mask();
+    mask_ = NQRegionMask();
 }
 
 std::string NQMZone::getZoneListStr() const {
@@ -245,215 +152,39 @@ bool NQMZone::isOverlap(const NQRectShape& rect) const {
            rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
 }
 
-// ---- mask -----------------------------------------------------------------------------------
+// ---- mask, counts and scores -------------------------------------------------------------
 
-const NQMZone::Mask& NQMZone::mask() {
-    if (!imageCached) {
-        buildMask();
-        imageCached = true;
+const NQRegionMask& NQMZone::mask() const {
+    if (imageCached)
+        return mask_;
+    if (zones_.empty()) {
+        mask_ = NQRegionMask();
+    } else {
+        std::vector<NQRegionMask::Runs> runs(zones_.size());
+        for (std::size_t m = 0; m < zones_.size() && useRle; ++m) {
+            const std::string text = zones_[m]->nqGetTag("RLEIMAGE");
+            runs[m].used = !text.empty();
+            getRLEList(text, runs[m].rows, runs[m].starts, runs[m].lengths);
+        }
+        mask_ = NQRegionMask(zones_.front()->nqGetPageImageRef(), rect_, outlines_, runs);
     }
+    imageCached = true;
     return mask_;
 }
 
-void NQMZone::buildMask() {
-    mask_ = Mask();
-    mask_.first.assign(1, 0);
-    if (zones_.empty())
-        return;
-
-    const NQImage& page = zones_.front()->nqGetPageImageRef();
-    if (page.nqGetColorModel() > NQ_GRAY ||
-        (page.nqGetBitsPerPixel() != 1 && page.nqGetBitsPerPixel() != 8))
-        throw NQException(NQ_INVALID_INPUT,
-                          "<NQMZone::getZoneImage()> Binary or Gray Scale FORMAT is needed",
-                          kModule, __LINE__);
-    if (!page.nqHasImageData())
-        throw NQException(NQ_NULL_DATA, "<NQMZone::getZoneImage()> Image data is null!!", kModule,
-                          __LINE__);
-
-    // The region's rectangle, limited to the page image.
-    const int left = std::max(rect_.x, 0);
-    const int right = std::min(rect_.x + rect_.width, page.nqGetWidth());
-    const int top = std::max(rect_.y, 0);
-    const int bottom = std::min(rect_.y + rect_.height, page.nqGetHeight());
-    mask_.page = &page;
-    mask_.top = top;
-    mask_.rows = std::max(0, bottom - top);
-    if (mask_.rows == 0 || right <= left) {
-        mask_.first.assign(mask_.rows + 1, 0);
-        return;
-    }
-
-    std::vector<std::vector<Segment>> rows(mask_.rows);
-    // Paints [begin, end) over what the row holds, keeping it ordered, disjoint
-    // and with neighbours of one kind joined.
-    auto paint = [&rows, top](int y, int begin, int end, bool black) {
-        if (begin >= end)
-            return;
-        std::vector<Segment>& row = rows[y - top];
-        auto append = [](std::vector<Segment>& out, const Segment& s) {
-            if (!out.empty() && out.back().end == s.begin && out.back().black == s.black)
-                out.back().end = s.end;
-            else
-                out.push_back(s);
-        };
-        if (row.empty() || row.back().end <= begin) {
-            append(row, Segment{begin, end, black});
-            return;
-        }
-        std::vector<Segment> out;
-        out.reserve(row.size() + 2);
-        std::size_t k = 0;
-        while (k < row.size() && row[k].end <= begin)
-            out.push_back(row[k++]);
-        bool hasRest = false;
-        Segment rest{0, 0, false};
-        while (k < row.size() && row[k].begin < end) {
-            const Segment& s = row[k++];
-            if (s.begin < begin)
-                append(out, Segment{s.begin, begin, s.black});
-            if (s.end > end) {
-                rest = Segment{end, s.end, s.black};
-                hasRest = true;
-            }
-        }
-        append(out, Segment{begin, end, black});
-        if (hasRest)
-            append(out, rest);
-        while (k < row.size())
-            append(out, row[k++]);
-        row.swap(out);
-    };
-
-    std::vector<std::pair<int, int>> spans;
-    for (std::size_t m = 0; m < zones_.size(); ++m) {
-        NQZone* member = zones_[m];
-        const NQPolygon& outline = outlines_[m];
-        const int bx = outline.x, by = outline.y;
-        const std::string rle = useRle ? member->nqGetTag("RLEIMAGE") : std::string();
-        if (!rle.empty()) {
-            std::vector<int> runRows, starts, lengths;
-            getRLEList(rle, runRows, starts, lengths);
-            for (std::size_t k = 0; k < runRows.size(); ++k) {
-                const long long y = static_cast<long long>(runRows[k]) + by;
-                if (y < top || y >= bottom || lengths[k] <= 0)
-                    continue;
-                const long long begin = static_cast<long long>(starts[k]) + bx;
-                const long long end = begin + lengths[k];
-                paint(static_cast<int>(y), static_cast<int>(std::max<long long>(begin, left)),
-                      static_cast<int>(std::min<long long>(end, right)), true);
-            }
-            continue;
-        }
-        // The outline's pixels: columns [bx, bx + bw) and rows [by, by + bh)
-        // for which the polygon contains the point.
-        const int firstRow = std::max(by, top);
-        const int lastRow = std::min(by + outline.height, bottom);
-        const int firstColumn = std::max(bx, left);
-        const int lastColumn = std::min(bx + outline.width, right);
-        for (int y = firstRow; y < lastRow; ++y) {
-            outline.insideSpans(y, spans);
-            for (const auto& span : spans)
-                paint(y, std::max(span.first, firstColumn), std::min(span.second, lastColumn),
-                      false);
-        }
-    }
-
-    mask_.first.clear();
-    mask_.first.reserve(mask_.rows + 1);
-    for (const auto& row : rows) {
-        mask_.first.push_back(static_cast<std::uint32_t>(mask_.segments.size()));
-        mask_.segments.insert(mask_.segments.end(), row.begin(), row.end());
-    }
-    mask_.first.push_back(static_cast<std::uint32_t>(mask_.segments.size()));
+NQImage NQMZone::getZoneImage() const {
+    return mask().image();
 }
 
-NQImage NQMZone::getZoneImage() {
-    const Mask& m = mask();
-    if (m.page == nullptr)
-        return NQImage();
-    const int bits = m.page->nqGetBitsPerPixel();
-    if (NQImage::dataSizeFor(rect_.width, rect_.height, bits) == 0)
-        return NQImage();
-    NQImage image(rect_.width, rect_.height, static_cast<NQImageHead::NQBitDepths>(bits));
-    const PageView page(*m.page);
-    for (int r = 0; r < m.rows; ++r) {
-        const int y = m.top + r;
-        const unsigned char* source = page.row(y);
-        for (std::uint32_t k = m.first[r]; k < m.first[r + 1]; ++k) {
-            const Segment& s = m.segments[k];
-            for (int x = s.begin; x < s.end; ++x)
-                image.nqSetPixel(x - rect_.x, y - rect_.y,
-                                 s.black ? static_cast<unsigned char>(0) : page.value(source, x));
-        }
-    }
-    return image;
+std::int64_t NQMZone::cntONPixel() const {
+    return mask().onPixels();
 }
 
-// ---- counts and scores --------------------------------------------------------------------
-
-std::int64_t NQMZone::cntONPixel() {
-    mask();
-    if (mask_.onPixels >= 0)
-        return mask_.onPixels;
-    std::int64_t count = 0;
-    if (mask_.page != nullptr) {
-        const PageView page(*mask_.page);
-        for (int r = 0; r < mask_.rows; ++r)
-            for (std::uint32_t k = mask_.first[r]; k < mask_.first[r + 1]; ++k) {
-                const Segment& s = mask_.segments[k];
-                count +=
-                    s.black ? s.end - s.begin : countNonWhite(page, mask_.top + r, s.begin, s.end);
-            }
-    }
-    mask_.onPixels = count;
-    return count;
+std::int64_t NQMZone::cntOverlapPixel(const NQMZone& other) const {
+    return mask().overlap(other.mask());
 }
 
-std::int64_t NQMZone::cntOverlapPixel(NQMZone& other) {
-    const int x = std::max(rect_.x, other.rect_.x);
-    const int y = std::max(rect_.y, other.rect_.y);
-    const int right = std::min(rect_.x + rect_.width, other.rect_.x + other.rect_.width);
-    const int bottom = std::min(rect_.y + rect_.height, other.rect_.y + other.rect_.height);
-    if (right - x < 1 || bottom - y < 1)
-        return 0;
-
-    const Mask& a = mask();
-    const Mask& b = other.mask();
-    if (a.page == nullptr || b.page == nullptr)
-        return 0;
-    const PageView pageA(*a.page), pageB(*b.page);
-    const int firstRow = std::max({y, a.top, b.top});
-    const int lastRow = std::min({bottom, a.top + a.rows, b.top + b.rows});
-    std::int64_t count = 0;
-    for (int row = firstRow; row < lastRow; ++row) {
-        std::uint32_t i = a.first[row - a.top], iEnd = a.first[row - a.top + 1];
-        std::uint32_t j = b.first[row - b.top], jEnd = b.first[row - b.top + 1];
-        while (i < iEnd && j < jEnd) {
-            const Segment& sa = a.segments[i];
-            const Segment& sb = b.segments[j];
-            const int lo = std::max({sa.begin, sb.begin, x});
-            const int hi = std::min({sa.end, sb.end, right});
-            if (lo < hi) {
-                if (sa.black && sb.black)
-                    count += hi - lo;
-                else if (sa.black)
-                    count += countBlack(pageB, row, lo, hi);
-                else if (sb.black)
-                    count += countBlack(pageA, row, lo, hi);
-                else
-                    count += countEqualNonWhite(pageA, pageB, row, lo, hi);
-            }
-            if (sa.end <= sb.end)
-                ++i;
-            else
-                ++j;
-        }
-    }
-    return count;
-}
-
-double NQMZone::getMatchScore(NQMZone& other) {
+double NQMZone::getMatchScore(const NQMZone& other) const {
     const std::int64_t overlap = cntOverlapPixel(other);
     // No common pixel: both coverages are 0 and their harmonic mean is 0/0.
     if (overlap == 0)
@@ -463,7 +194,7 @@ double NQMZone::getMatchScore(NQMZone& other) {
     return 2 * p * r / (p + r);
 }
 
-double NQMZone::getCoverScore(NQMZone& other) {
+double NQMZone::getCoverScore(const NQMZone& other) const {
     const std::int64_t overlap = cntOverlapPixel(other);
     const std::int64_t on = other.cntONPixel();
     if (on == 0)
@@ -473,45 +204,8 @@ double NQMZone::getCoverScore(NQMZone& other) {
 
 // ---- run-length texts ---------------------------------------------------------------------------
 
-std::string NQMZone::getRunLengthCode() {
-    const Mask& m = mask();
-    std::string text;
-    if (m.page == nullptr)
-        return text;
-    const PageView page(*m.page);
-    const long long maskRight = static_cast<long long>(rect_.x) + rect_.width;
-    auto write = [&](int y, long long begin, long long end) {
-        text += "(" + std::to_string(y - rect_.y) + "," + std::to_string(begin - rect_.x) + "," +
-                std::to_string(end - rect_.x) + ");";
-    };
-    for (int r = 0; r < m.rows; ++r) {
-        const int y = m.top + r;
-        const unsigned char* source = page.row(y);
-        long long runStart = -1;        // page column where the open run of black began
-        long long covered = LLONG_MIN;  // end of the last segment seen
-        for (std::uint32_t k = m.first[r]; k < m.first[r + 1]; ++k) {
-            const Segment& s = m.segments[k];
-            // A gap between segments is white and closes the run.
-            if (runStart >= 0 && s.begin > covered) {
-                write(y, runStart, covered);
-                runStart = -1;
-            }
-            for (int x = s.begin; x < s.end; ++x) {
-                const bool black = s.black || page.value(source, x) == 0;
-                if (black && runStart < 0)
-                    runStart = x;
-                if (!black && runStart >= 0) {
-                    write(y, runStart, x);
-                    runStart = -1;
-                }
-            }
-            covered = s.end;
-        }
-        // A run that reaches the right edge of the mask is never closed and not written.
-        if (runStart >= 0 && covered < maskRight)
-            write(y, runStart, covered);
-    }
-    return text;
+std::string NQMZone::getRunLengthCode() const {
+    return mask().runLengthCode();
 }
 
 void NQMZone::getRLEList(const std::string& text, std::vector<int>& rows, std::vector<int>& starts,

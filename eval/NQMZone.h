@@ -7,6 +7,7 @@
 
 #include "docmodel/NQPolygon.h"
 #include "docmodel/NQShape.h"
+#include "eval/NQRegionMask.h"
 #include "image/NQImage.h"
 
 class NQZone;
@@ -14,7 +15,9 @@ class NQZone;
 // A region: one or more zones of one page treated as one. The region refers
 // to its member zones without owning them; they and their page must outlive
 // it. Its mask keeps the page pixels inside the members' outlines and is white
-// elsewhere; pixel counts, overlaps and scores are taken from it.
+// elsewhere; pixel counts, overlaps and scores are taken from it. The mask is
+// built on the first query after the last change and kept, so the queries
+// are const although the first one does the work.
 class NQMZone {
 public:
     NQMZone();
@@ -42,53 +45,33 @@ public:
     static NQRectShape calRect(const NQZone* zone);
 
     // The mask as an image of the rectangle's size and the page's bit depth.
-    NQImage getZoneImage();
+    NQImage getZoneImage() const;
     // Mask pixels that are not white.
-    std::int64_t cntONPixel();
+    std::int64_t cntONPixel() const;
     // Pixels inside both rectangles where this mask is not white and the other
     // mask holds the same value.
-    std::int64_t cntOverlapPixel(NQMZone& other);
+    std::int64_t cntOverlapPixel(const NQMZone& other) const;
     // Harmonic mean of the two coverage percentages; NaN when nothing overlaps.
-    double getMatchScore(NQMZone& other);
+    double getMatchScore(const NQMZone& other) const;
     // Share (percent) of the other region's non-white pixels that lie in this one.
-    double getCoverScore(NQMZone& other);
+    double getCoverScore(const NQMZone& other) const;
     // Whether the half-open extents of both rectangles intersect.
     bool isOverlap(const NQRectShape& rect) const;
 
     // "(row,start,end);" for each run of black (0) mask pixels that ends inside
     // its row, row by row, relative to the rectangle's origin.
-    std::string getRunLengthCode();
+    std::string getRunLengthCode() const;
     // Parses such a text into runs; an incomplete last triple is ignored.
     static void getRLEList(const std::string& text, std::vector<int>& rows,
                            std::vector<int>& starts, std::vector<int>& lengths);
 
 private:
-    // A stretch [begin, end) of page columns of one mask row: either page
-    // pixels or pixels forced black by a run-length mask.
-    struct Segment {
-        int begin;
-        int end;
-        bool black;
-    };
-
-    // The cached mask in page coordinates, limited to the page image (outside
-    // it there are no page pixels, so the mask is white there).
-    struct Mask {
-        const NQImage* page = nullptr;
-        int top = 0;                       // first page row of the mask
-        int rows = 0;                      // number of rows held
-        std::vector<std::uint32_t> first;  // first segment of each row; rows + 1 entries
-        std::vector<Segment> segments;
-        std::int64_t onPixels = -1;  // cntONPixel, once counted
-    };
-
     // Appends a member with its outline; the outline is parsed once per member
     // and kept, since the member zones stay unchanged while the region is used.
     void addMember(NQZone* zone, const NQPolygon& outline);
-    void buildMask();
-    const Mask& mask();
+    const NQRegionMask& mask() const;
 
-    bool imageCached = false;
+    mutable bool imageCached = false;
     bool useRle = false;
     int id_ = 0;
     std::string lineID_;
@@ -96,7 +79,7 @@ private:
     NQRectShape rect_;
     std::vector<NQZone*> zones_;
     std::vector<NQPolygon> outlines_;  // outline of each member, in member order
-    Mask mask_;
+    mutable NQRegionMask mask_;
 };
 
 #endif

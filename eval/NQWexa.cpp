@@ -1,115 +1,39 @@
-// The command line and the run over the file pairs.
-//
-// Options are read word by word from one table. A word that takes a value
-// takes the next word, and the scan then goes on with that next word, so a
-// value that happens to be an option name also acts as that option; callers
-// rely on nothing else. Paths are kept relative and only normalised
-// lexically. Every problem is one line on standard output followed by
-// NQWexaExit, which the command layer turns into exit status 0 before any
-// file has been written (only "-v" may already have created its directory).
+// The run over the file pairs and the comparison of their pages.
 //
 // The run is driven by the result side: every XML file of the result
-// directory is looked for, by name, in the ground-truth directory.
+// directory is looked for, by name, in the ground-truth directory. Each pair
+// is read, compared page by page in step, and, with -v, written back
+// annotated. The work is done by the parts (options, matcher, class table,
+// report writer, annotator); this file only puts them in order.
+//
+// A file pair that cannot be read or compared is reported and the run goes
+// on. An XML file that cannot be opened at all ends the run: its
+// NQLoadXmlError leaves doEval, and the report stream is closed with what was
+// written so far as it unwinds.
 #include "eval/NQWexa.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <iostream>
 
 #include <boost/filesystem.hpp>
 
 #include "docmodel/NQDocument.h"
+#include "eval/NQAnnotator.h"
+#include "eval/NQReportWriter.h"
 #include "xml/NQxml.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
 
-enum class Option {
-    GroundTruth,
-    Result,
-    Detail,
-    Output,
-    Image,
-    Visual,
-    Threshold,
-    SegOnly,
-    ZoneClass,
-    Rle,
-    Merge,
-    LineId,
-    Accept,
-    Reject
-};
-
-struct OptionEntry {
-    const char* name;
-    Option option;
-    bool takesValue;
-};
-
-constexpr OptionEntry kOptions[] = {
-    {"-g", Option::GroundTruth, true},
-    {"-r", Option::Result, true},
-    {"-detail", Option::Detail, false},
-    {"-o", Option::Output, true},
-    {"-i", Option::Image, true},
-    {"-v", Option::Visual, true},
-    {"-t", Option::Threshold, true},
-    {"-segonly", Option::SegOnly, false},
-    {"-zoneclass", Option::ZoneClass, false},
-    {"-rle", Option::Rle, false},
-    {"-m", Option::Merge, true},
-    {"-lid", Option::LineId, false},
-    {"-az", Option::Accept, true},
-    {"-naz", Option::Reject, true},
-};
-
-constexpr const char* kDefaultReport = "WEXA-Eval.txt";
-
 void say(const std::string& line) {
     std::cout << line << '\n';
-}
-
-[[noreturn]] void endRun(const std::string& line) {
-    say(line);
-    std::cout.flush();
-    throw NQWexaExit(0);
-}
-
-std::string normalised(const std::string& value) {
-    return fs::path(value).lexically_normal().string();
 }
 
 bool pathExists(const std::string& path) {
     boost::system::error_code ignored;
     return fs::exists(path, ignored);
-}
-
-bool isDirectory(const std::string& path) {
-    boost::system::error_code ignored;
-    return fs::is_directory(path, ignored);
-}
-
-bool isRegularFile(const std::string& path) {
-    boost::system::error_code ignored;
-    return fs::is_regular_file(path, ignored);
-}
-
-// The white-space separated words of a file; false when it cannot be read
-// (a directory opens on Linux but cannot be read, so it counts as unreadable).
-bool readWords(const std::string& file, std::vector<std::string>& words) {
-    if (isDirectory(file))
-        return false;
-    std::ifstream in(file);
-    if (!in.is_open())
-        return false;
-    std::string word;
-    while (in >> word)
-        words.push_back(word);
-    return true;
 }
 
 // "evl." in front of the last three characters: p001.xml -> p001.evl.xml.
@@ -120,221 +44,17 @@ std::string visualName(const std::string& name) {
     return visual;
 }
 
-// The current local time in asctime form, ending with its own line end.
-std::string timeStamp() {
-    const std::time_t now = std::time(nullptr);
-    const char* text = std::asctime(std::localtime(&now));
-    return text != nullptr ? text : "\n";
-}
-
-}  // namespace
-
-bool compare_function(Score a, Score b) {
-    return a.score < b.score;
-}
-
-NQWexa::NQWexa(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) {
-        commandLine += argv[i];
-        commandLine += ' ';
-    }
-    parseOptions(argc, argv);
-}
-
-void NQWexa::parseOptions(int argc, char** argv) {
-    bool gtGiven = false, resultGiven = false, outputGiven = false, imageGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [&](const OptionEntry& s) { return word == s.name; });
-        if (entry == std::end(kOptions))
-            continue;
-        std::string value;
-        if (entry->takesValue) {
-            if (i + 1 >= argc)
-                endRun("The " + word + " option requires a value.");
-            value = argv[i + 1];
-        }
-        switch (entry->option) {
-            case Option::GroundTruth:
-                gtPath = normalised(value);
-                if (!pathExists(gtPath))
-                    endRun("Ground truth path " + value + " is not found!!!");
-                gtGiven = true;
-                break;
-            case Option::Result:
-                resultPath = normalised(value);
-                if (!pathExists(resultPath))
-                    endRun("Output path " + value + " is not found!!!");
-                resultGiven = true;
-                break;
-            case Option::Detail:
-                detailMode = true;
-                break;
-            case Option::Output:
-                outputPath = normalised(value);
-                outputGiven = true;
-                break;
-            case Option::Image:
-                imagePath = normalised(value);
-                if (!pathExists(imagePath))
-                    endRun("Image path " + value + " is not found!!!");
-                imageGiven = true;
-                break;
-            case Option::Visual: {
-                visualMode = true;
-                visualPath = normalised(value);
-                if (!pathExists(visualPath)) {
-                    boost::system::error_code failed;
-                    fs::create_directory(visualPath, failed);
-                    if (failed)
-                        endRun("Visual path " + value + " can not be created!!!");
-                }
-                break;
-            }
-            case Option::Threshold:
-                matchThreshold = std::atof(value.c_str());
-                thresholdGiven = true;
-                break;
-            case Option::SegOnly:
-                segOnlyMode = true;
-                acceptList.push_back("zone");
-                break;
-            case Option::ZoneClass:
-                zoneClassMode = true;
-                break;
-            case Option::Rle:
-                rleMode = true;
-                break;
-            case Option::Merge: {
-                mergeMode = true;
-                std::vector<std::string> words;
-                if (!readWords(value, words))
-                    endRun(value + " is not found");
-                // An empty file leaves no first word, which reads as 0.
-                mergeThreshold = std::atof(words.empty() ? "" : words.front().c_str());
-                for (std::size_t w = 1; w < words.size(); ++w)
-                    mergeList.push_back(words[w]);
-                break;
-            }
-            case Option::LineId:
-                lineIdMode = true;
-                break;
-            case Option::Accept:
-                acceptMode = true;
-                if (!readWords(value, acceptList))
-                    endRun(value + " is not found");
-                break;
-            case Option::Reject:
-                rejectMode = true;
-                if (!readWords(value, rejectList))
-                    endRun(value + " is not found");
-                break;
-        }
-    }
-
-    if (acceptMode && rejectMode)
-        endRun("-ac and -nac options can not be used together.");
-    if (segOnlyMode && zoneClassMode)
-        endRun("-segonly and -zoneclass options can not be used together.");
-    if (!gtGiven)
-        endRun("This program requires \"-g [DIR | FILE]\" option. ");
-    if (!resultGiven)
-        endRun("This program requires \"-r [DIR | FILE]\" option. ");
-    if (!outputGiven) {
-        say(std::string("The Evaluation result will be exported to \"") + kDefaultReport + "\".");
-        outputPath = kDefaultReport;
-    }
-    if (!imageGiven) {
-        if (isDirectory(gtPath))
-            imagePath = gtPath;
-        else if (isRegularFile(gtPath))
-            endRun("Image path should be provided when Ground truth path is not a directory");
-    }
-    if (!thresholdGiven)
-        matchThreshold = 80.0;
-
-    const bool gtDir = isDirectory(gtPath), gtFile = isRegularFile(gtPath);
-    const bool resultDir = isDirectory(resultPath), resultFile = isRegularFile(resultPath);
-    dirToDir = gtDir && resultDir;
-    fileToDir = gtFile && resultDir;
-    dirToFile = gtDir && resultFile;
-    fileToFile = gtFile && resultFile;
-}
-
-void NQWexa::printIntro(std::ostream& report) const {
-    report << "Result of WEXA\n"
-           << "Generated from " << timeStamp() << '\n';
-}
-
-void NQWexa::printEnd(std::ostream& report) const {
-    report << '\n' << "Evaluation process is finished at " << timeStamp() << '\n';
-}
-
-void NQWexa::doEval() {
-    if (!zoneClassMode)
-        addType("unmatch");
-
-    std::ofstream report(outputPath, std::ios::out | std::ios::trunc);
-    if (!report.is_open())
-        say("Report file " + outputPath + " can not be written!!!");
-
-    printIntro(report);
-    report << "Command Option : " << commandLine << "\n\n";
-    if (detailMode) {
-        const std::string rule(26, '=');
-        report << rule << "\nResult of Individual File\n" << rule << "\n\n";
-        report << (zoneClassMode ? "[O] : Matched, [X] : Unmatched"
-                                 : "[O] : Matched, [-] : Detected, [X] : False Alarm")
-               << "\n\n";
-    }
-
-    if (dirToDir) {
-        std::vector<std::string> names;
-        boost::system::error_code failed;
-        for (fs::directory_iterator entry(resultPath, failed), end; !failed && entry != end;
-             entry.increment(failed)) {
-            boost::system::error_code ignored;
-            if (fs::is_directory(entry->status(ignored)))
-                continue;
-            const std::string name = entry->path().filename().string();
-            if (name.find(".xml") == std::string::npos)
-                continue;
-            if (name.compare(0, 10, "QOLAConfig") == 0)
-                continue;
-            names.push_back(name);
-        }
-        if (failed)
-            say("Result path " + resultPath + " can not be read!!!");
-        std::sort(names.begin(), names.end());
-        for (const std::string& name : names) {
-            const std::string resultFile = resultPath + "/" + name;
-            const std::string gtFile = gtPath + "/" + name;
-            if (!pathExists(gtFile)) {
-                say(gtFile + " is not found!!!");
-                continue;
-            }
-            compareDoc(resultFile, gtFile, visualPath + "/" + visualName(name), report);
-        }
-    } else if (fileToFile) {
-        compareDoc(resultPath, gtPath, visualPath + "/" + visualName(resultPath), report);
-    }
-
-    summary(report);
-    printEnd(report);
-}
-
-namespace {
-
 // Reads one XML file with its page images. Every failure the reader throws
 // (a page image that is missing or unreadable, a zone tree that breaks the
-// model's rules, ...) comes back as false; a file that cannot be opened at
-// all ends the process inside the reader.
+// model's rules, ...) comes back as false, except a file that cannot be
+// opened at all, which ends the run.
 bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document) {
     try {
         NQxml reader;
         document = reader.nqReadFromXmlFile(file, imageDir);
         return true;
+    } catch (const NQLoadXmlError&) {
+        throw;
     } catch (...) {
         return false;
     }
@@ -342,15 +62,83 @@ bool readDocument(const std::string& file, const std::string& imageDir, NQDocume
 
 }  // namespace
 
+NQWexa::NQWexa(int argc, char** argv) {
+    options_.parseOptions(argc, argv);
+}
+
+void NQWexa::printIntro(std::ostream& report) const {
+    NQReportWriter(report, options_.zoneClassMode).printIntro();
+}
+
+void NQWexa::printEnd(std::ostream& report) const {
+    NQReportWriter(report, options_.zoneClassMode).printEnd();
+}
+
+std::vector<NQFilePair> NQWexa::filePairs() const {
+    std::vector<NQFilePair> pairs;
+    if (options_.fileToFile) {
+        pairs.push_back(NQFilePair{options_.resultPath, options_.gtPath,
+                                   options_.visualPath + "/" + visualName(options_.resultPath)});
+        return pairs;
+    }
+    if (!options_.dirToDir)
+        return pairs;
+
+    std::vector<std::string> names;
+    boost::system::error_code failed;
+    for (fs::directory_iterator entry(options_.resultPath, failed), end; !failed && entry != end;
+         entry.increment(failed)) {
+        boost::system::error_code ignored;
+        if (fs::is_directory(entry->status(ignored)))
+            continue;
+        const std::string name = entry->path().filename().string();
+        if (name.find(".xml") == std::string::npos || name.compare(0, 10, "QOLAConfig") == 0)
+            continue;
+        names.push_back(name);
+    }
+    if (failed)
+        say("Result path " + options_.resultPath + " can not be read!!!");
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        NQFilePair pair{options_.resultPath + "/" + name, options_.gtPath + "/" + name,
+                        options_.visualPath + "/" + visualName(name)};
+        pair.gtFound = pathExists(pair.gtFile);
+        pairs.push_back(pair);
+    }
+    return pairs;
+}
+
+void NQWexa::doEval() {
+    if (!options_.zoneClassMode)
+        addType("unmatch");
+
+    std::ofstream report(options_.outputPath, std::ios::out | std::ios::trunc);
+    if (!report.is_open())
+        say("Report file " + options_.outputPath + " can not be written!!!");
+
+    NQReportWriter writer(report, options_.zoneClassMode);
+    writer.printIntro();
+    writer.printHead(options_.commandLine, options_.detailMode);
+    for (const NQFilePair& pair : filePairs()) {
+        if (!pair.gtFound) {
+            say(pair.gtFile + " is not found!!!");
+            continue;
+        }
+        compareDoc(pair.resultFile, pair.gtFile, pair.visualFile, report);
+    }
+    writer.summary(classes_, fileCount);
+    writer.printEnd();
+}
+
 void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                         const std::string& visualFile, std::ostream& report) {
     NQDocument result, gt;
-    if (!readDocument(resultFile, imagePath, result)) {
+    if (!readDocument(resultFile, options_.imagePath, result)) {
         say("File read Error at " + resultFile);
         return;
     }
     say(resultFile);
-    if (!readDocument(gtFile, imagePath, gt)) {
+    if (!readDocument(gtFile, options_.imagePath, gt)) {
         say("File read Error at " + gtFile);
         return;
     }
@@ -362,8 +150,8 @@ void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile
         return;
 
     const std::string src = result.nqGetTag("src");
-    if (detailMode)
-        report << src << '\n' << std::string(src.size(), '=') << "\n\n";
+    if (options_.detailMode)
+        NQReportWriter(report, options_.zoneClassMode).printFileHeading(src);
 
     // Nothing a file holds should end the run: a page that cannot be compared
     // ends this pair (counted so far) and the run goes on with the next one.
@@ -371,7 +159,7 @@ void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile
         auto r = resultPages.begin();
         auto g = gtPages.begin();
         for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g) {
-            if (zoneClassMode)
+            if (options_.zoneClassMode)
                 compareCPage(**r, **g, report);
             else
                 compareLPage(**r, **g, report);
@@ -384,9 +172,90 @@ void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile
         return;
     }
 
-    if (visualMode) {
+    if (options_.visualMode) {
         NQxml writer(result, src);
         if (!writer.nqSaveToXmlFile(visualFile))
             say("Visual file " + visualFile + " can not be written!!!");
     }
+}
+
+// ---- page comparison ----------------------------------------------------------------------
+
+void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+    const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
+    updateConfMatrix(match);
+    if (options_.detailMode) {
+        NQReportWriter writer(report, options_.zoneClassMode);
+        writer.printPageHeading(resultPage.nqGetPageId());
+        writer.printDetail(match, classes_);
+    }
+    if (options_.visualMode)
+        saveVisual(match, resultPage);
+}
+
+void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+    classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
+                           static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
+    NQReportWriter writer(report, options_.zoneClassMode);
+    if (options_.detailMode)
+        writer.printPageHeading(resultPage.nqGetPageId());
+
+    const std::vector<NQIdPair> pairs = matcher_.matchByID(resultPage, gtPage);
+    unsigned correct = 0;
+    for (const NQIdPair& pair : pairs) {
+        addType(pair.type);
+        if (pair.partner == nullptr) {
+            std::cout << "Couldn't find mathcing zone( ID : " << pair.zone->nqGetZoneId()
+                      << " ) on Ground-truth\n";
+            continue;
+        }
+        addType(pair.gtType);
+        countPair(pair.type, pair.gtType);
+        if (pair.type == pair.gtType)
+            ++correct;
+        // The class fields are as wide as the longest class registered so far.
+        if (options_.detailMode)
+            writer.printIdPair(pair, static_cast<int>(getTypeMaxLength()) + 1);
+        if (options_.visualMode)
+            NQAnnotator::annotate(pair);
+    }
+    if (options_.detailMode)
+        writer.printIdOverall(correct, static_cast<unsigned>(pairs.size()));
+}
+
+void NQWexa::getZones(NQPage& page, std::vector<NQMZone>& regions) {
+    matcher_.getZones(page, regions, classes_);
+}
+
+void NQWexa::getMZones(NQPage& page, std::vector<NQMZone>& regions,
+                       const std::vector<NQMZone>& gtRegions) {
+    matcher_.getMZones(page, regions, gtRegions, classes_);
+}
+
+std::vector<Score> NQWexa::getMaxMatch(const std::vector<Score>& candidates,
+                                       const std::vector<NQMZone>& result,
+                                       const std::vector<NQMZone>& gt) const {
+    return NQPageMatcher::getMaxMatch(candidates, result, gt);
+}
+
+void NQWexa::updateConfMatrix(const NQPageMatch& match) {
+    match.updateConfMatrix(classes_);
+}
+
+NQZone* NQWexa::findZoneByID(NQPage& page, const std::string& id) const {
+    return NQPageMatcher::findZoneByID(page, id);
+}
+
+// ---- report and visual output ---------------------------------------------------------------
+
+void NQWexa::printDetail(const NQPageMatch& match, std::ostream& report) const {
+    NQReportWriter(report, options_.zoneClassMode).printDetail(match, classes_);
+}
+
+void NQWexa::summary(std::ostream& report) const {
+    NQReportWriter(report, options_.zoneClassMode).summary(classes_, fileCount);
+}
+
+void NQWexa::saveVisual(const NQPageMatch& match, NQPage& resultPage) {
+    NQAnnotator(options_.rleMode).annotate(match, resultPage, missCount);
 }

@@ -31,10 +31,13 @@
 // the memory file open; the codec closes it itself, after TIFFClose, so that
 // a saved buffer is taken over only when libtiff has written everything.
 //
-// libtiff's error and warning handlers are replaced before every open (named
-// or in memory) so that libtiff never writes to the standard streams; both
-// log at NQ_INFO.
+// libtiff's errors and warnings go to handlers given with each handle's open
+// options, never to the process-wide ones, so handles on several threads do
+// not share a setting. Each message is logged as one line naming libtiff's
+// module at NQ_INFO, with libtiff's own text at NQ_DEBUG.
 #include "imageio/NQTIFFImage.h"
+
+#include <tiffio.h>
 
 #include <algorithm>
 #include <climits>
@@ -86,27 +89,38 @@ struct OptionsDeleter {
     void operator()(TIFFOpenOptions* options) const noexcept { TIFFOpenOptionsFree(options); }
 };
 
-// Open options that cap any single allocation libtiff makes for one handle.
-std::unique_ptr<TIFFOpenOptions, OptionsDeleter> openOptions() {
+// libtiff reports through the handlers of the handle's open options, so no
+// process-wide handler is touched and libtiff never writes to the standard
+// streams. Returning 1 tells libtiff the message is dealt with.
+int onLibtiffError(TIFF*, void*, const char* module, const char* format, va_list arguments) {
+    NQTIFFImage::nqTIFFError(module, format, arguments);
+    return 1;
+}
+
+int onLibtiffWarning(TIFF*, void*, const char* module, const char* format, va_list arguments) {
+    NQTIFFImage::nqTIFFWarning(module, format, arguments);
+    return 1;
+}
+
+// Open options with the handlers. Reading also caps any single allocation
+// libtiff makes for the handle: the cap guards against sizes taken from a
+// file, while a writer's buffers follow the image being saved.
+std::unique_ptr<TIFFOpenOptions, OptionsDeleter> openOptions(bool reading) {
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
-    if (options)
+    if (!options)
+        return options;
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onLibtiffError, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onLibtiffWarning, nullptr);
+    if (reading)
         TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
                                             static_cast<tmsize_t>(NQImage::kMaxDataBytes));
     return options;
 }
 
-void installHandlers() {
-    TIFFSetErrorHandler(&NQTIFFImage::nqTIFFError);
-    TIFFSetWarningHandler(&NQTIFFImage::nqTIFFWarning);
-}
-
-// The allocation cap applies to reading only: it guards against sizes taken
-// from a file, while a writer's buffers follow the image being saved.
 TiffHandle openNamed(const char* fileName, const char* mode) {
     if (fileName == nullptr)
         return TiffHandle();
-    installHandlers();
-    auto options = mode[0] == 'r' ? openOptions() : nullptr;
+    auto options = openOptions(mode[0] == 'r');
     return TiffHandle(TIFFOpenExt(fileName, mode, options.get()));
 }
 
@@ -188,8 +202,7 @@ private:
 TiffHandle openMemory(const MemoryFile& file, bool reading) {
     if (file.fd() < 0)
         return TiffHandle();
-    installHandlers();
-    auto options = reading ? openOptions() : nullptr;
+    auto options = openOptions(reading);
     thandle_t handle = reinterpret_cast<thandle_t>(static_cast<std::intptr_t>(file.fd()));
     return TiffHandle(
         TIFFClientOpenExt("", reading ? "r" : "w", handle, memRead, memWrite,
@@ -516,12 +529,27 @@ NQTIFFImage* NQTIFFImage::createImageReader() {
     return &instance;
 }
 
-void NQTIFFImage::nqTIFFError(const char* module, const char*, va_list) {
-    logger()->nqLog(NQ_INFO, "libtiff: Error in %s\n", module != nullptr ? module : "");
+namespace {
+
+// libtiff's own text of a message, for the debug log.
+void logLibtiffText(const char* module, const char* format, va_list arguments) {
+    if (format == nullptr)
+        return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    logger()->nqLog(NQ_DEBUG, "libtiff: %s: %s\n", module != nullptr ? module : "", text);
 }
 
-void NQTIFFImage::nqTIFFWarning(const char* module, const char*, va_list) {
+}  // namespace
+
+void NQTIFFImage::nqTIFFError(const char* module, const char* format, va_list arguments) {
+    logger()->nqLog(NQ_INFO, "libtiff: Error in %s\n", module != nullptr ? module : "");
+    logLibtiffText(module, format, arguments);
+}
+
+void NQTIFFImage::nqTIFFWarning(const char* module, const char* format, va_list arguments) {
     logger()->nqLog(NQ_INFO, "libtiff: Warning in %s\n", module != nullptr ? module : "");
+    logLibtiffText(module, format, arguments);
 }
 
 // ---- recognition ----------------------------------------------------------------
@@ -668,6 +696,33 @@ struct BufferSource {
 
 }  // namespace
 
+// ---- pages of one file in order ---------------------------------------------------------
+
+struct NQTIFFImage::PageReader::Handle {
+    TiffHandle tif;
+};
+
+NQTIFFImage::PageReader::PageReader(const char* fileName) : handle_(std::make_unique<Handle>()) {
+    // The checks of a page load by name, made once for the whole file.
+    NQTIFFImage& codec = *createImageReader();
+    if (codec.nqWangTIFFCheck(fileName))
+        fail(NQ_INVALID_CONTENT, "<NQTIFFImage::nqLoadImageAtPage()> WANG TIFFs not supported",
+             __LINE__);
+    handle_->tif = openNamed(fileName, "r");
+    if (!handle_->tif)
+        fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqLoadImageAtPage()> Could not open incoming image",
+             __LINE__);
+}
+
+NQTIFFImage::PageReader::~PageReader() = default;
+
+NQImage NQTIFFImage::PageReader::nqLoadPage(int page) {
+    if (page < 1)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImageAtPage()> Page number can't be 0 (zero).",
+             __LINE__);
+    return createImageReader()->nqLoadImage(handle_->tif.get(), page);
+}
+
 NQImage NQTIFFImage::nqLoadImageAtPage(const char* fileName, int page) {
     return loadPage("nqLoadImageAtPage", page, NamedSource{*this, fileName},
                     [&](TIFF* tif) { return nqLoadImage(tif, page); });
@@ -694,12 +749,19 @@ NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
     if (page < 1)
         fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Page number can't be 0 (zero).",
              __LINE__);
-    // Pages count from the first directory; a handle that was moved on is
-    // rewound first.
-    if (page > NQDecodeLimits::kMaxPages ||
-        (TIFFCurrentDirectory(tif) != 0 && !TIFFSetDirectory(tif, 0)))
+    // Pages count from the first directory. A page at or after the handle's
+    // current directory is reached by reading on from there, so pages taken
+    // in order cost one directory read each; an earlier page rewinds first.
+    if (page > NQDecodeLimits::kMaxPages)
         fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
-    for (int current = 1; current < page; ++current)
+    const tdir_t target = static_cast<tdir_t>(page - 1);
+    tdir_t current = TIFFCurrentDirectory(tif);
+    if (current > target) {
+        if (!TIFFSetDirectory(tif, 0))
+            fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
+        current = 0;
+    }
+    for (; current < target; ++current)
         if (!TIFFReadDirectory(tif))
             fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
 

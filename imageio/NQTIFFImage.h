@@ -4,9 +4,10 @@
 #include <cstdarg>
 #include <memory>
 
-#include <tiffio.h>
-
 #include "imageio/NQBaseImage.h"
+
+// libtiff's handle type; <tiffio.h> stays out of the library's headers.
+typedef struct tiff TIFF;
 
 // The TIFF codec on libtiff, the library's one multi-page format. Files are
 // opened by name; memory buffers through libtiff's client I/O over the memory
@@ -70,9 +71,29 @@ public:
     // A copy of the pixel bytes, inverted for 1- and 8-bit images.
     static std::unique_ptr<unsigned char[]> nqFlipDataForMinIsWhite(const NQImage& image);
 
-    // libtiff handlers: one line at severity NQ_INFO naming the module.
+    // libtiff handlers: one line at severity NQ_INFO naming the module, and
+    // libtiff's own text at NQ_DEBUG.
     static void nqTIFFError(const char* module, const char* format, va_list arguments);
     static void nqTIFFWarning(const char* module, const char* format, va_list arguments);
+
+    // The pages of one file read in ascending order through one open handle:
+    // the file is checked and opened once, and each page is reached from the
+    // one before, so a file of P pages costs P directory reads in all. The
+    // messages are those of nqLoadImageAtPage(fileName, page).
+    class PageReader {
+    public:
+        explicit PageReader(const char* fileName);
+        ~PageReader();
+        PageReader(const PageReader&) = delete;
+        PageReader& operator=(const PageReader&) = delete;
+
+        // Page `page` (from 1); an earlier page than the last one read rewinds.
+        NQImage nqLoadPage(int page);
+
+    private:
+        struct Handle;
+        std::unique_ptr<Handle> handle_;
+    };
 
 private:
     NQTIFFImage();

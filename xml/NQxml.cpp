@@ -25,11 +25,11 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "analysis/NQBitsPerPixelConverter.h"
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
 #include "image/NQException.h"
 #include "image/NQImage.h"
+#include "imageio/NQPageImageLoader.h"
 
 namespace {
 
@@ -172,10 +172,11 @@ NQxml::NQxml()
       pageReserved_{"pageID", "width", "height"},
       zoneReserved_{"ZoneId", "id", "col", "row", "width", "height"} {}
 
-void NQxml::endProcessOnUnreadableFile() {
-    std::cout << "Load XML Error" << std::endl;
-    std::exit(0);
-}
+NQLoadXmlError::NQLoadXmlError(const std::string& fileName)
+    : NQException(NQ_FILE_OPEN_ERROR,
+                  "<NQxml::nqReadFromXmlFile()> Load XML Error: " + fileName + " can not be opened",
+                  kModule, __LINE__),
+      fileName_(fileName) {}
 
 void NQxml::ascendTo(xml& cursor, std::size_t parent) {
     cursor.Go2ParentLevel();
@@ -198,7 +199,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
                               std::to_string(kMaxFileBytes >> 20) + " MiB",
                           kModule, __LINE__);
     if (!LoadXml(xmlFile))
-        endProcessOnUnreadableFile();
+        throw NQLoadXmlError(xmlFile);
 
     std::string documentText;
     try {
@@ -217,20 +218,17 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
     NQDocument document;
     document.nqSetDocumentId(GetAttrib("documentID"));
     copyFreeAttributes(*this, documentReserved_, document);
-    const std::string imagePath = imageFolder + "/" + GetAttrib("src");
+    // Page k of the image file belongs to the k-th page element; nothing is
+    // opened before the first page asks for it.
+    NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
 
     if (!bHasChild())
         return document;
     const std::size_t documentElement = getCursor();
     Go2ChildLevel();
-    int pageNumber = 0;
     do {
-        ++pageNumber;
         const std::string pageId = GetAttrib("pageID");
-        NQImage image = NQImage::nqLoadImageAtPage(imagePath.c_str(), pageNumber);
-        if (image.nqGetBitsPerPixel() != 1 && image.nqGetBitsPerPixel() != 8)
-            image = NQBitsPerPixelConverter::nqDownscaleColor2Gray_global(image);
-
+        NQImage image = pageImages.nqLoadNextPage();
         auto page = std::make_unique<NQPage>(std::move(image), pageId);
         page->nqSetPageId(pageId);
         copyFreeAttributes(*this, pageReserved_, *page);
@@ -310,7 +308,7 @@ bool NQxml::validatePolygon(const NQZone& zone, int pageWidth, int pageHeight) c
 
 // ---- writing -----------------------------------------------------------------------
 
-NQxml::NQxml(NQDocument document, const std::string& imageFile) {
+NQxml::NQxml(const NQDocument& document, const std::string& imageFile) {
     // Each AddAttrib puts its attribute first, so the tags (added in ascending
     // order) end up descending, behind the fixed attributes added after them.
     InsertSiblingElem("NQ_DOCUMENT", "");

@@ -7,9 +7,22 @@
 #include <vector>
 
 #include "docmodel/NQDocument.h"
+#include "image/NQException.h"
 #include "xml/xml.h"
 
 class NQZone;
+
+// Raised by the reader for an XML file that cannot be opened at all. It ends
+// an evaluation run: the command layer writes "Load XML Error" and stops,
+// where every other reading failure only skips its file pair.
+class NQLoadXmlError : public NQException {
+public:
+    explicit NQLoadXmlError(const std::string& fileName);
+    const std::string& fileName() const { return fileName_; }
+
+private:
+    std::string fileName_;
+};
 
 // Reader and writer of the ground-truth file format: one NQ_DOCUMENT element
 // holding NQ_PAGE elements holding NQ_ZONE elements, which nest to any depth.
@@ -22,13 +35,14 @@ public:
     // A reader: empty cursor, reserved attribute names filled in.
     NQxml();
     // A writer: builds the document's XML text in the cursor. `imageFile` is
-    // written as "src" wherever the document or a page has no "src" tag.
-    NQxml(NQDocument document, const std::string& imageFile);
+    // written as "src" wherever the document or a page has no "src" tag. The
+    // document is only read, so it is not copied.
+    NQxml(const NQDocument& document, const std::string& imageFile);
 
     // Reads the file into a document, loading page k of
-    // imageFolder + "/" + <document src> for the k-th page element. A file that
-    // cannot be opened ends the process (see endProcessOnUnreadableFile); any
-    // other failure is thrown.
+    // imageFolder + "/" + <document src> for the k-th page element through
+    // one NQPageImageLoader. A file that cannot be opened raises
+    // NQLoadXmlError; any other failure its own exception.
     NQDocument nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder);
     // Writes prolog, comment, root element and the document text; false when the
     // file cannot be opened or not every byte was written.
@@ -56,10 +70,6 @@ public:
     static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
 
 private:
-    // The one place where the library ends the process: an XML file that
-    // cannot be opened prints "Load XML Error" and exits with status 0.
-    [[noreturn]] static void endProcessOnUnreadableFile();
-
     void readZones(NQPage& page);
     // Back up to the element at `parent` after reading its children; refuses
     // text in which the ascent would land anywhere else.

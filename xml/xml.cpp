@@ -320,21 +320,21 @@ std::string xml::RetrieveSpecifiedElem(const std::string& name) const {
 // ---- reading -------------------------------------------------------------------------------
 
 std::string xml::GetElemName(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<')
+    if (text_[checked(pos)] != '<')
         return std::string();
     const std::size_t end = checked(text_.find_first_of(" >", pos + 1));
     return text_.substr(pos + 1, end - pos - 1);
 }
 
 std::string xml::GetElemDoc(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<')
+    if (text_[checked(pos)] != '<')
         return std::string();
     const std::size_t end = checked(elementEnd(pos));
     return text_.substr(pos, end - pos + 1);
 }
 
 std::string xml::GetElemData(std::size_t pos) const {
-    if (pos >= text_.size() || text_[pos] != '<')
+    if (text_[checked(pos)] != '<')
         return std::string();
     const std::size_t gt = checked(startTagEnd(pos));
     if (isSelfClosing(pos))

@@ -62,6 +62,9 @@ public:
     std::string RetrieveSpecifiedElem(const std::string& name) const;
 
     // ---- reading ---------------------------------------------------------------
+    // The element reads raise std::out_of_range for a position at or past the
+    // end of the text, so also for the cursor of an empty text or none.
+    //
     // From pos + 1 to the first blank or ">" (tabs and line feeds do not end a
     // name, and "<a/>" is named "a/"); empty when pos does not hold "<".
     std::string GetElemName(std::size_t pos) const;

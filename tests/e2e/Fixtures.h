@@ -1,9 +1,6 @@
 #ifndef NQ_TESTS_E2E_FIXTURES_H
 #define NQ_TESTS_E2E_FIXTURES_H
 
-#include <tiffio.h>
-
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,8 +8,8 @@
 #include <boost/filesystem.hpp>
 
 #include "image/NQImage.h"
-#include "imageio/NQTIFFImage.h"
 #include "support/TestSupport.h"
+#include "support/TiffWriter.h"
 
 // Inputs of the end-to-end tests, made here: binary page images with black
 // rectangles saved as Group 4 TIFF, and XML documents of zones.
@@ -49,13 +46,10 @@ inline NQImage pageImage(int width, int height, const std::vector<Ink>& ink) {
 // One Group 4 page per entry of `pages`.
 inline void writeTiff(const std::string& path, int width, int height,
                       const std::vector<std::vector<Ink>>& pages) {
-    std::unique_ptr<TIFF, void (*)(TIFF*)> tif(TIFFOpen(path.c_str(), "w"), TIFFClose);
-    ASSERT_NE(tif, nullptr) << path;
-    for (const auto& ink : pages) {
-        NQTIFFImage::createImageReader()->nqSaveImage(tif.get(), pageImage(width, height, ink),
-                                                      COMPRESSION_CCITTFAX4, true);
-        ASSERT_EQ(TIFFWriteDirectory(tif.get()), 1);
-    }
+    std::vector<NQImage> images;
+    for (const auto& ink : pages)
+        images.push_back(pageImage(width, height, ink));
+    nqtest::writeTiffPages(path, images, COMPRESSION_CCITTFAX4, true);
 }
 
 // A document of the ground-truth format naming `src`, one page per entry.

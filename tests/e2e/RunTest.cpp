@@ -149,6 +149,32 @@ TEST(UnreadableFiles, AnXmlFileThatCannotBeOpenedEndsTheRunWithLoadXmlError) {
     EXPECT_EQ(ws.read("report.txt").find("Summary of Results"), std::string::npos);
 }
 
+TEST(UnreadableFiles, LoadXmlErrorKeepsTheReportWrittenBeforeIt) {
+    // Shows: the run stops at the unopenable file with status 0, and the
+    // report holds its head and the lines of the pair compared before it.
+    e2e::Workspace ws;
+    e2e::writeTiff(ws.file("images/page.tif"), 100, 60, {{{20, 20, 10, 10}}});
+    const std::string xml =
+        e2e::documentXml("page.tif", 100, 60, {{zone("1", 15, 15, 21, 21, "text")}});
+    for (const char* name : {"gt/a.xml", "gt/b.xml", "gt/c.xml", "res/a.xml", "res/c.xml"})
+        ws.write(name, xml);
+    fs::create_symlink(ws.file("nowhere.xml"), ws.file("res/b.xml"));
+    const std::vector<std::string> words{"-g",     "gt", "-r",         "res",    "-i",
+                                         "images", "-o", "report.txt", "-detail"};
+    const e2e::Run run = e2e::runWexa(ws.path(), words);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "res/a.xml\nLoad XML Error\n");
+    EXPECT_EQ(e2e::maskTimes(ws.read("report.txt")),
+              e2e::reportHead(words) +
+                  "==========================\nResult of Individual File\n"
+                  "==========================\n\n"
+                  "[O] : Matched, [-] : Detected, [X] : False Alarm\n\n"
+                  "page.tif\n========\n\n"
+                  "Page ID : 1\n-------------\n"
+                  "[O]     1,     text,     1,     text, 100.00%\n"
+                  "[OVERALL] 1/0/0/1, 100.00%\n\n");
+}
+
 TEST(ReportFile, ThatCannotBeWrittenIsReportedAndTheRunGoesOn) {
     // Shows: a report path in a missing directory is named on standard output;
     // the files are still read and the visual files still written.

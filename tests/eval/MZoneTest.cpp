@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <random>
 
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
@@ -208,6 +209,89 @@ TEST_P(MZoneMask, EqualsThePixelRuleForEveryKindOfMember) {
 
 INSTANTIATE_TEST_SUITE_P(BinaryAndGrey, MZoneMask,
                          ::testing::Values(NQImageHead::NQ_1BIT, NQImageHead::NQ_8BIT));
+
+// The run-length text of a reference mask: closed runs of 0 per row.
+std::string referenceRunLengths(const std::vector<int>& mask, const NQRectShape& rect) {
+    std::string text;
+    for (int y = 0; y < rect.height; ++y)
+        for (int x = 0, start = -1; x < rect.width; ++x) {
+            const bool black = mask[y * rect.width + x] == 0;
+            if (black && start < 0)
+                start = x;
+            if (!black && start >= 0) {
+                text += "(" + std::to_string(y) + "," + std::to_string(start) + "," +
+                        std::to_string(x) + ");";
+                start = -1;
+            }
+        }
+    return text;
+}
+
+// Random pages and regions of random members: polygons reaching off the
+// page, turned and plain rectangles, and run-length masks with runs outside
+// the rectangle, painted in random order over each other.
+TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
+    std::mt19937 random(7);
+    auto pick = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    for (int trial = 0; trial < 150; ++trial) {
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        const int width = pick(20, 90), height = pick(20, 90);
+        const bool binary = trial % 2 == 0;
+        static const unsigned char kGrey[] = {0, 0, 40, 128, 254, 255, 255, 255};
+        auto page =
+            makePage(width, height, binary ? NQImageHead::NQ_1BIT : NQImageHead::NQ_8BIT,
+                     [&](int, int) { return binary ? (pick(0, 2) ? 255 : 0) : kGrey[pick(0, 7)]; });
+        std::vector<NQMZone> regions;
+        std::vector<std::vector<int>> references;
+        for (int r = 0; r < 3; ++r) {
+            std::vector<NQZone*> members;
+            for (int k = pick(1, 4); k > 0; --k) {
+                const int x = pick(0, width - 3), y = pick(0, height - 3);
+                NQZone* zone = addZone(*page, "z", x, y, pick(2, width - x), pick(2, height - y));
+                const int kind = pick(0, 3);
+                std::string text;
+                for (int n = kind == 0 ? pick(3, 9) : kind == 3 ? pick(0, 12) : 0; n > 0; --n)
+                    text += kind == 0 ? "(" + std::to_string(pick(-15, width + 15)) + "," +
+                                            std::to_string(pick(-15, height + 15)) + ")"
+                                      : "(" + std::to_string(pick(-5, height)) + "," +
+                                            std::to_string(pick(-10, width)) + "," +
+                                            std::to_string(pick(-10, width + 20)) + ");";
+                if (kind == 0)
+                    zone->nqSetTag("polygon", text);
+                if (kind == 1)
+                    zone->nqSetTag("orientationD", std::to_string(pick(-180, 180)));
+                if (kind == 3)
+                    zone->nqSetTag("RLEIMAGE", text + "(0,0,1)");
+                members.push_back(zone);
+            }
+            regions.emplace_back(r, "", "text", members.front(), true);
+            for (std::size_t k = 1; k < members.size(); ++k)
+                regions.back().addZone(members[k]);
+            references.push_back(
+                referenceMask(members, true, regions.back().getRect(), page->nqGetPageImageRef()));
+        }
+        for (std::size_t g = 0; g < regions.size(); ++g) {
+            const NQRectShape rect = regions[g].getRect();
+            const NQImage mask = regions[g].getZoneImage();
+            std::int64_t on = 0;
+            for (int y = 0; y < rect.height; ++y)
+                for (int x = 0; x < rect.width; ++x) {
+                    const int expected = references[g][y * rect.width + x];
+                    ASSERT_EQ(mask.nqGetPixelValue(x, y), expected) << g << " at " << x << "," << y;
+                    on += expected != 255;
+                }
+            EXPECT_EQ(regions[g].cntONPixel(), on) << g;
+            EXPECT_EQ(regions[g].getRunLengthCode(), referenceRunLengths(references[g], rect)) << g;
+            for (std::size_t h = 0; h < regions.size(); ++h)
+                EXPECT_EQ(
+                    regions[g].cntOverlapPixel(regions[h]),
+                    referenceOverlap(references[g], rect, references[h], regions[h].getRect()))
+                    << g << " with " << h;
+        }
+    }
+}
 
 TEST(MZoneScore, HarmonicMeanOfBothCoveragesAndUndefinedWithoutCommonPixels) {
     // Black block of 10 x 10 at (10, 10); everything else white.

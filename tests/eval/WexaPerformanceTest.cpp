@@ -1,10 +1,9 @@
-// Cost of one page comparison at full scan size: an A4 page at 300 dpi
-// (2480 x 3508) with 100 zones on each side, a third of them polygons.
+// One page comparison at full scan size: an A4 page at 300 dpi (2480 x 3508)
+// with 100 zones on each side, a third of them polygons. Its cost is shown by
+// bench/EvalBench.cpp, not asserted here.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
-#include <iostream>
 #include <sstream>
 
 #include <boost/filesystem.hpp>
@@ -75,12 +74,7 @@ TEST(WexaPerformance, FullSizePageWithHundredZonesPerSide) {
     fillPage(resultPage, 6, true);
 
     std::ostringstream report;
-    const auto start = std::chrono::steady_clock::now();
     wexa->compareLPage(resultPage, gtPage, report);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cout << "compareLPage, 2480 x 3508, 100 + 100 zones: " << seconds << " s\n";
-    RecordProperty("seconds", std::to_string(seconds));
 
     // Shifted by 6 pixels, every zone still pairs with its twin.
     std::uint32_t paired = 0;
@@ -88,9 +82,6 @@ TEST(WexaPerformance, FullSizePageWithHundredZonesPerSide) {
         for (std::size_t c = 1; c < wexa->getTypeCount(); ++c)
             paired += wexa->getConfCount(r, c);
     EXPECT_EQ(paired, 100u);
-#if defined(NDEBUG)
-    EXPECT_LT(seconds, 1.0);
-#endif
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "imageio/NQTIFFImage.h"
 #include "imageio/TiffBuilder.h"
 #include "support/TestSupport.h"
+#include "support/TiffWriter.h"
 
 namespace {
 
@@ -278,17 +279,13 @@ TEST(TIFFImage, RecognisesBothByteOrdersWithEitherVersionByteOrder) {
 TEST(TIFFImage, PagesAreCountedAndAddressedFromOne) {
     nqtest::TempDir dir;
     const std::string path = dir.file("three.tif");
-    TIFF* out = TIFFOpen(path.c_str(), "w");
+    std::vector<NQImage> pages;
     for (int page = 1; page <= 3; ++page) {
-        TIFFSetField(out, TIFFTAG_IMAGEWIDTH, 10 * page);
-        TIFFSetField(out, TIFFTAG_IMAGELENGTH, 1);
-        TIFFSetField(out, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(out, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
-        std::vector<unsigned char> row(10 * page, static_cast<unsigned char>(page));
-        TIFFWriteEncodedStrip(out, 0, row.data(), static_cast<tmsize_t>(row.size()));
-        TIFFWriteDirectory(out);
+        pages.emplace_back(10 * page, 1, NQImageHead::NQ_8BIT);
+        for (int x = 0; x < 10 * page; ++x)
+            pages.back().nqSetPixel(x, 0, static_cast<unsigned char>(page));
     }
-    TIFFClose(out);
+    nqtest::writeTiffPages(path, pages);
     const std::string bytes = nqtest::readFile(path);
     EXPECT_EQ(codec()->nqGetTotalPages(path.c_str()), 3);
     EXPECT_EQ(codec()->nqGetTotalPages(bytes.data(), static_cast<int>(bytes.size())), 3);
@@ -415,6 +412,30 @@ TEST(TIFFImage, LibtiffMessagesGoToTheLogNotToTheStandardStreams) {
         nqtest::captureStdout([&] { EXPECT_THROW(loadFromMemory(bytes), NQException); });
     NQLogger::nqGetInstance()->nqSetLogSeverity(NQ_ERROR);
     EXPECT_NE(logged.find("libtiff: Error in ZIPDecode\n"), std::string::npos) << logged;
+}
+
+TEST(TIFFImage, LibtiffTextReachesTheDebugLogWithoutTouchingTheProcessWideHandlers) {
+    const std::string bytes =
+        TiffBuilder::basic(8, 8, 8, 1, 1).shortField(259, 8).build({std::string(64, 'Z')});
+    nqtest::TempDir dir;
+    nqtest::writeFile(dir.file("bad.tif"), bytes);
+    const TIFFErrorHandler errors = TIFFSetErrorHandler(nullptr);
+    const TIFFErrorHandler warnings = TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandler(errors);
+    TIFFSetWarningHandler(warnings);
+
+    NQLogger::nqGetInstance()->nqSetLogSeverity(NQ_DEBUG);
+    const std::string logged = nqtest::captureStdout([&] {
+        EXPECT_THROW(codec()->nqLoadImage(dir.file("bad.tif").c_str()), NQException);
+        EXPECT_THROW(loadFromMemory(bytes), NQException);
+    });
+    NQLogger::nqGetInstance()->nqSetLogSeverity(NQ_ERROR);
+    // Both the one-line note and libtiff's own text, for the named file and the buffer.
+    EXPECT_NE(logged.find("libtiff: Error in ZIPDecode\nlibtiff: ZIPDecode: "), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.rfind("libtiff: ZIPDecode: "), logged.find("libtiff: ZIPDecode: "));
+    EXPECT_EQ(TIFFSetErrorHandler(errors), errors);
+    EXPECT_EQ(TIFFSetWarningHandler(warnings), warnings);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
-#include <tiffio.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,6 +13,7 @@
 #include "image/NQImage.h"
 #include "imageio/NQImageFactory.h"
 #include "support/TestSupport.h"
+#include "support/TiffWriter.h"
 #include "xml/NQxml.h"
 
 namespace {
@@ -22,29 +21,18 @@ namespace {
 // A TIFF file with one page per entry of `bits` (1, 8 or 24), each
 // width x height: binary pages white, grey pages 100, colour pages (30, 60, 90).
 void writeTiff(const std::string& path, int width, int height, const std::vector<int>& bits) {
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    ASSERT_NE(tif, nullptr);
+    std::vector<NQImage> pages;
     for (int depth : bits) {
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, depth == 24 ? 3 : 1);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, depth == 1 ? 1 : 8);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-                     depth == 24 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
-        std::vector<unsigned char> row;
-        if (depth == 1)
-            row.assign((width + 7) / 8, 0xFF);
-        if (depth == 8)
-            row.assign(width, 100);
-        for (int x = 0; depth == 24 && x < width; ++x)
-            row.insert(row.end(), {30, 60, 90});
-        for (int y = 0; y < height; ++y)
-            TIFFWriteScanline(tif, row.data(), y, 0);
-        TIFFWriteDirectory(tif);
+        pages.emplace_back(width, height, static_cast<NQImageHead::NQBitDepths>(depth));
+        for (int y = 0; depth != 1 && y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                if (depth == 8)
+                    pages.back().nqSetPixel(x, y, 100);
+                else
+                    pages.back().nqSetPixel(x, y, 30, 60, 90);
+            }
     }
-    TIFFClose(tif);
+    nqtest::writeTiffPages(path, pages, COMPRESSION_NONE, false);
 }
 
 std::string tags(const NQTagList& list) {
@@ -317,17 +305,23 @@ TEST_F(NQxmlTest, FileAboveTheSizeBoundIsRefusedUnread) {
                          "<NQxml::nqReadFromXmlFile()> " + huge + " is larger than 256 MiB"));
 }
 
-TEST(NQxmlDeathTest, UnopenableFileEndsTheProcessWithLoadXmlError) {
+TEST(NQxmlLoadError, UnopenableFileRaisesItsOwnErrorAndPrintsNothing) {
+    // The caller decides how the run ends; the reader neither prints nor exits.
     nqtest::TempDir dir;
-    EXPECT_EXIT(
-        {
-            dup2(2, 1);  // the message goes to standard output
-            NQxml().nqReadFromXmlFile(dir.file("missing.xml"), dir.path());
-        },
-        ::testing::ExitedWithCode(0), "Load XML Error");
+    const std::string missing = dir.file("missing.xml");
+    const std::string said = nqtest::captureStdout([&] {
+        try {
+            NQxml().nqReadFromXmlFile(missing, dir.path());
+            ADD_FAILURE() << "no exception";
+        } catch (const NQLoadXmlError& e) {
+            EXPECT_EQ(e.fileName(), missing);
+            EXPECT_EQ(e.nqGetErrorID(), NQ_FILE_OPEN_ERROR);
+        }
+    });
+    EXPECT_EQ(said, "");
 }
 
-TEST_F(NQxmlTest, FiveThousandZonesAreReadAndWrittenQuickly) {
+TEST_F(NQxmlTest, FiveThousandZonesSurviveAReadAndAWrite) {
     writeTiff(dir_.file("big.tif"), 1000, 1000, {1});
     NQDocument document;
     document.nqSetTag("src", "big.tif");
@@ -345,18 +339,11 @@ TEST_F(NQxmlTest, FiveThousandZonesAreReadAndWrittenQuickly) {
     document.nqAppendPage(page);
     ASSERT_TRUE(NQxml(document, "big.tif").nqSaveToXmlFile(dir_.file("big.xml")));
 
-    const auto start = std::chrono::steady_clock::now();
     const NQDocument again = read(dir_.file("big.xml"));
     ASSERT_TRUE(NQxml(again, "big.tif").nqSaveToXmlFile(dir_.file("again.xml")));
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("read + write of 5000 zones: %.3f s\n", seconds);
 
     EXPECT_EQ(again.nqGetPageList().front()->nqGetZoneList().size(), 5000u);
     EXPECT_EQ(nqtest::readFile(dir_.file("again.xml")), nqtest::readFile(dir_.file("big.xml")));
-#if !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(seconds, 1.0);
-#endif
 }
 
 TEST(NQxmlRealData, GroundTruthFilesSurviveAWriteAndRead) {

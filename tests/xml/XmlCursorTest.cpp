@@ -193,6 +193,27 @@ TEST(XmlCursor, MissingCharactersRaiseOutOfRange) {
     EXPECT_THROW(x.GetCurElemDoc(), std::out_of_range);
 }
 
+TEST(XmlCursor, ElementReadsAtOrPastTheEndRaiseOutOfRange) {
+    xml none;  // empty text, cursor none
+    EXPECT_THROW(none.GetCurElemName(), std::out_of_range);
+    EXPECT_THROW(none.GetCurElemDoc(), std::out_of_range);
+    xml empty;
+    empty.setXML("");  // cursor 0 of an empty text
+    EXPECT_THROW(empty.GetCurElemName(), std::out_of_range);
+    EXPECT_THROW(empty.GetCurElemDoc(), std::out_of_range);
+    EXPECT_THROW(empty.GetCurElemData(), std::out_of_range);
+    xml x;
+    x.setXML("<a>t</a>");
+    for (std::size_t pos : {std::size_t(8), std::size_t(9), xml::npos}) {
+        EXPECT_THROW(x.GetElemName(pos), std::out_of_range) << pos;
+        EXPECT_THROW(x.GetElemDoc(pos), std::out_of_range) << pos;
+        EXPECT_THROW(x.GetElemData(pos), std::out_of_range) << pos;
+    }
+    // Inside the text, a position that holds no "<" still reads as empty.
+    EXPECT_EQ(x.GetElemName(3), "");
+    EXPECT_EQ(x.GetElemData(0), "t");
+}
+
 // Every prefix of a document and a set of garbage texts, walked with every
 // read operation: nothing may crash (the sanitizer build watches) and the walk
 // must end within its step budget.

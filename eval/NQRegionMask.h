@@ -1,0 +1,69 @@
+#ifndef NQ_EVAL_NQREGIONMASK_H
+#define NQ_EVAL_NQREGIONMASK_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "docmodel/NQPolygon.h"
+#include "docmodel/NQShape.h"
+#include "image/NQImage.h"
+
+// The mask of a region over its rectangle: the page pixels inside the
+// members' outlines, white elsewhere; a member given as run-length text
+// instead forces its runs to black. Members are painted in order, later ones
+// over earlier ones. The mask is built once and only read afterwards; it
+// refers to the page image, which must outlive it.
+class NQRegionMask {
+public:
+    // An empty mask: no pixels, every count 0.
+    NQRegionMask() = default;
+    // The black runs of a member drawn from run-length text, relative to its
+    // outline's bounding rectangle; `used` is false for a member drawn from
+    // its outline.
+    struct Runs {
+        bool used = false;
+        std::vector<int> rows, starts, lengths;
+    };
+
+    // `outlines` and `runs` hold one entry per member. Raises NQException
+    // when the page is colour or has no pixel data.
+    NQRegionMask(const NQImage& page, const NQRectShape& rect,
+                 const std::vector<NQPolygon>& outlines, const std::vector<Runs>& runs);
+
+    const NQRectShape& rect() const { return rect_; }
+    // Mask pixels that are not white.
+    std::int64_t onPixels() const { return onPixels_; }
+    // Pixels inside both rectangles where this mask is not white and `other`
+    // holds the same value.
+    std::int64_t overlap(const NQRegionMask& other) const;
+    // "(row,start,end);" for each run of black pixels that ends inside its
+    // row, row by row, relative to the rectangle's origin.
+    std::string runLengthCode() const;
+    // The mask as an image of the rectangle's size and the page's bit depth;
+    // an empty image for an empty mask.
+    NQImage image() const;
+
+private:
+    // A stretch [begin, end) of page columns of one mask row: either page
+    // pixels or pixels forced black by a run-length member.
+    struct Segment {
+        int begin;
+        int end;
+        bool black;
+    };
+
+    void paintMembers(const std::vector<NQPolygon>& outlines, const std::vector<Runs>& runs,
+                      int left, int right);
+    std::int64_t countOnPixels() const;
+
+    const NQImage* page_ = nullptr;
+    NQRectShape rect_;
+    int top_ = 0;                          // first page row held
+    int rows_ = 0;                         // rows held (the rectangle limited to the page)
+    std::vector<std::uint32_t> first_{0};  // first segment of each row; rows_ + 1 entries
+    std::vector<Segment> segments_;
+    std::int64_t onPixels_ = 0;
+};
+
+#endif

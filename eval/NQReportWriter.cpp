@@ -1,0 +1,241 @@
+// The report: head, detail lines and the summary built from the class table.
+//
+// Numbers go through the stream's own formatting. Once fixed notation and a
+// precision have been set they stay in force for everything written later,
+// which the report's readers have always seen; an undefined percentage
+// (0 of 0) is written as 0.00.
+#include "eval/NQReportWriter.h"
+
+#include <ctime>
+#include <iomanip>
+
+#include "docmodel/NQZone.h"
+#include "eval/NQClassTable.h"
+#include "eval/NQPageMatcher.h"
+
+namespace {
+
+// `value` right- or left-aligned in `width` characters (longer text is not cut).
+template <typename Value>
+void right(std::ostream& out, const Value& value, int width) {
+    out << std::right << std::setw(width) << value;
+}
+
+template <typename Value>
+void left(std::ostream& out, const Value& value, int width) {
+    out << std::left << std::setw(width) << value << std::right;
+}
+
+// A fixed-point value with `decimals` decimals.
+void fixedValue(std::ostream& out, double value, int decimals, int width) {
+    out << std::fixed << std::setprecision(decimals) << std::right << std::setw(width) << value;
+}
+
+// 100 * part / whole, with 0 for an empty whole.
+double percent(double part, double whole) {
+    return whole > 0 ? 100.0 * part / whole : 0.0;
+}
+
+// The current local time in asctime form, ending with its own line end.
+std::string timeStamp() {
+    const std::time_t now = std::time(nullptr);
+    const char* text = std::asctime(std::localtime(&now));
+    return text != nullptr ? text : "\n";
+}
+
+}  // namespace
+
+void NQReportWriter::printIntro() {
+    report_ << "Result of WEXA\n"
+            << "Generated from " << timeStamp() << '\n';
+}
+
+void NQReportWriter::printHead(const std::string& commandLine, bool detail) {
+    report_ << "Command Option : " << commandLine << "\n\n";
+    if (!detail)
+        return;
+    const std::string rule(26, '=');
+    report_ << rule << "\nResult of Individual File\n" << rule << "\n\n";
+    report_ << (zoneClassMode_ ? "[O] : Matched, [X] : Unmatched"
+                               : "[O] : Matched, [-] : Detected, [X] : False Alarm")
+            << "\n\n";
+}
+
+void NQReportWriter::printFileHeading(const std::string& src) {
+    report_ << src << '\n' << std::string(src.size(), '=') << "\n\n";
+}
+
+void NQReportWriter::printPageHeading(const std::string& pageId) {
+    report_ << "Page ID : " << pageId << "\n-------------\n";
+}
+
+void NQReportWriter::printEnd() {
+    report_ << '\n' << "Evaluation process is finished at " << timeStamp() << '\n';
+}
+
+// ---- detail lines ---------------------------------------------------------------
+
+void NQReportWriter::printDetail(const NQPageMatch& match, const NQClassTable& classes) {
+    const int nameWidth = static_cast<int>(classes.getTypeMaxLength()) + 1;
+    unsigned correct = 0, detected = 0, falseAlarms = 0;
+    for (std::size_t i = 0; i < match.result.size(); ++i) {
+        const NQMZone& region = match.result[i];
+        const NQRegionOutcome& outcome = match.resultOutcome[i];
+        if (outcome.partner < 0) {
+            ++falseAlarms;
+            report_ << "[X] ";
+            right(report_, region.getLineID(), 5);
+            report_ << ", ";
+            right(report_, region.getType(), nameWidth);
+            report_ << '\n';
+        } else {
+            const NQMZone& partner = match.gt[outcome.partner];
+            if (outcome.kind == 2) {
+                ++correct;
+                report_ << "[O] ";
+            } else {
+                ++detected;
+                report_ << "[-] ";
+            }
+            right(report_, region.getLineID(), 5);
+            report_ << ", ";
+            right(report_, region.getType(), nameWidth);
+            report_ << ", ";
+            right(report_, partner.getLineID(), 5);
+            report_ << ", ";
+            right(report_, partner.getType(), nameWidth);
+            report_ << ", ";
+            fixedValue(report_, outcome.score, 2, 0);
+            report_ << "%\n";
+        }
+        if (region.getZoneCnt() > 1) {
+            report_ << "    ";
+            right(report_, region.getLineID(), 5);
+            report_ << " : " << region.getZoneListStr() << '\n';
+        }
+    }
+    report_ << "[OVERALL] " << correct << '/' << detected << '/' << falseAlarms << '/'
+            << match.result.size() << ", ";
+    fixedValue(report_, percent(correct, static_cast<double>(match.result.size())), 2, 0);
+    report_ << "%\n\n";
+}
+
+void NQReportWriter::printIdPair(const NQIdPair& pair, int nameWidth) {
+    const bool same = pair.type == pair.gtType;
+    report_ << (same ? "[O] " : "[X] ") << std::right << std::setw(5) << pair.zone->nqGetZoneId()
+            << ',' << std::setw(nameWidth) << pair.type;
+    if (!same)
+        report_ << ',' << std::setw(nameWidth) << pair.gtType;
+    report_ << '\n';
+}
+
+void NQReportWriter::printIdOverall(unsigned correct, unsigned total) {
+    // A page without result zones has no share; it is written as 0.00.
+    const double share = total > 0 ? 100.0 * correct / total : 0.0;
+    report_ << "[OVERALL] " << correct << '/' << total << ", " << std::fixed << std::setprecision(2)
+            << share << "%\n\n";
+}
+
+// ---- summary ----------------------------------------------------------------------
+
+void NQReportWriter::summary(const NQClassTable& classes, std::uint32_t fileCount) {
+    const std::vector<std::string>& typeNames = classes.getTypeNames();
+    const std::size_t first = zoneClassMode_ ? 0 : 1;  // class 0 is "unmatch" otherwise
+    auto fScore = [&classes](const std::string& name) {
+        return NQClassTable::getFScore(classes.getPreciZone(name), classes.getRecallZone(name));
+    };
+
+    report_ << "==================\nSummary of Results\n==================\n\n" << std::fixed;
+    report_ << "- Number of Files : " << fileCount << '\n';
+
+    double fSum = 0.0;
+    for (std::size_t k = first; k < typeNames.size(); ++k)
+        fSum += fScore(typeNames[k]);
+    const std::size_t listed = typeNames.size() > first ? typeNames.size() - first : 0;
+    report_ << (zoneClassMode_ ? "- Accuracy of Zone Matching(average) : "
+                               : "- Accuracy of Zone Detecting(average) : ");
+    fixedValue(report_, listed > 0 ? fSum / static_cast<double>(listed) : 0.0, 2, 0);
+    report_ << "%\n\n";
+
+    // Section 1: zones per class.
+    report_ << "01. Information on Zones\n" << std::string(24, '=') << "\n\n";
+    left(report_, "Label", 8);
+    left(report_, "Class of Zone", 20);
+    right(report_, "Num. in Result", 20);
+    right(report_, "Num. in G-Truth", 20);
+    right(report_, "Accuracy(F1)", 15);
+    report_ << '\n' << std::string(83, '-') << '\n';
+    for (std::size_t k = first; k < typeNames.size(); ++k) {
+        left(report_, k, 8);
+        left(report_, typeNames[k], 20);
+        right(report_, classes.rowSum(k), 20);
+        right(report_, classes.columnSum(k), 20);
+        fixedValue(report_, fScore(typeNames[k]), 2, 14);
+        report_ << "%\n";
+    }
+    report_ << '\n';
+
+    // Section 2: the confusion matrix with row-wise shares; the "unmatch" row
+    // shows the share of each ground-truth class that was missed.
+    const int column = classes.calSpace();
+    const int countWidth = column - 8;
+    report_ << "02. Confusion Matrix\n" << std::string(20, '=') << "\n\n";
+    right(report_, "Result\\GT", 10);
+    for (std::size_t c = 0; c < typeNames.size(); ++c) {
+        if (c == 0 && !zoneClassMode_)
+            right(report_, "unmatch", column - 1);
+        else
+            right(report_, c, column);
+    }
+    report_ << '\n' << "---------" << std::string(column * typeNames.size(), '-') << '\n';
+    for (std::size_t r = 0; r < typeNames.size(); ++r) {
+        const bool missRow = r == 0 && !zoneClassMode_;
+        if (missRow)
+            right(report_, "unmatch", 10);
+        else
+            right(report_, r, 10);
+        for (std::size_t c = 0; c < typeNames.size(); ++c) {
+            const std::uint32_t count = classes.getConfCount(r, c);
+            const double share = percent(count, missRow ? classes.columnSum(c) : classes.rowSum(r));
+            right(report_, count, countWidth);
+            report_ << '(';
+            fixedValue(report_, share, share >= 100.0 ? 0 : 1, 4);
+            report_ << "%)" << (r == c ? '*' : ' ');
+        }
+        report_ << '\n';
+    }
+    report_ << '\n';
+
+    // Section 3: precision, recall and F-score per class.
+    report_ << "03. Result Table\n" << std::string(16, '=') << "\n\n";
+    right(report_, "Label", 5);
+    right(report_, "GT", 8);
+    for (const char* heading : {"Result", "Correct", "Precsion", "Recall", "F-Score"})
+        right(report_, heading, 10);
+    if (!zoneClassMode_) {
+        right(report_, "Missing", 10);
+        right(report_, "FalseAlarm", 12);
+    }
+    report_ << '\n' << std::string(zoneClassMode_ ? 53 : 85, '-') << '\n';
+    for (std::size_t k = first; k < typeNames.size(); ++k) {
+        const std::string& name = typeNames[k];
+        const double precision = classes.getPreciZone(name), recall = classes.getRecallZone(name);
+        right(report_, k, 5);
+        right(report_, classes.columnSum(k), 8);
+        right(report_, classes.rowSum(k), 10);
+        right(report_, classes.getConfCount(k, k), 10);
+        fixedValue(report_, precision, 2, 9);
+        report_ << '%';
+        fixedValue(report_, recall, 2, 9);
+        report_ << '%';
+        fixedValue(report_, NQClassTable::getFScore(precision, recall), 2, 9);
+        report_ << '%';
+        if (!zoneClassMode_) {
+            fixedValue(report_, classes.getMissZoneRate(name), 2, 9);
+            report_ << '%';
+            fixedValue(report_, classes.getFalseZoneRate(name), 2, 11);
+            report_ << '%';
+        }
+        report_ << '\n';
+    }
+}

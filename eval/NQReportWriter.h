@@ -1,0 +1,46 @@
+#ifndef NQ_EVAL_NQREPORTWRITER_H
+#define NQ_EVAL_NQREPORTWRITER_H
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+class NQClassTable;
+struct NQIdPair;
+struct NQPageMatch;
+
+// Writes the lines of the report onto one stream, in the order the run
+// produces them: the head, per file and page the detail lines, the summary
+// tables and the closing line. The writer holds no state besides the stream
+// and the comparison mode; numbers read from the class table passed in.
+class NQReportWriter {
+public:
+    // `zoneClassMode` selects the class-only comparison's legend, average
+    // line and tables (no "unmatch" class).
+    NQReportWriter(std::ostream& report, bool zoneClassMode)
+        : report_(report), zoneClassMode_(zoneClassMode) {}
+
+    // "Result of WEXA" and the time the report was generated.
+    void printIntro();
+    // "Command Option : " with the command line; with `detail` the per-file
+    // heading and the legend.
+    void printHead(const std::string& commandLine, bool detail);
+    // The image name of a file pair, underlined.
+    void printFileHeading(const std::string& src);
+    void printPageHeading(const std::string& pageId);
+    // One line per result region of a page and the page's "[OVERALL]" line.
+    void printDetail(const NQPageMatch& match, const NQClassTable& classes);
+    // One class-only line; `nameWidth` is the width of the class fields.
+    void printIdPair(const NQIdPair& pair, int nameWidth);
+    void printIdOverall(unsigned correct, unsigned total);
+    // The three tables of the summary.
+    void summary(const NQClassTable& classes, std::uint32_t fileCount);
+    // The time the evaluation finished.
+    void printEnd();
+
+private:
+    std::ostream& report_;
+    bool zoneClassMode_;
+};
+
+#endif

@@ -1,0 +1,65 @@
+#ifndef NQ_EVAL_NQWEXAOPTIONS_H
+#define NQ_EVAL_NQWEXAOPTIONS_H
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+// Raised after the command line reader has written its one-line message: the
+// command layer ends the process with `status` and writes nothing else.
+class NQWexaExit : public std::exception {
+public:
+    explicit NQWexaExit(int status) : status_(status) {}
+    int status() const { return status_; }
+    const char* what() const noexcept override { return "wexa run ended"; }
+
+private:
+    int status_;
+};
+
+// The configuration of one run, read from the command line. It is complete
+// when parseOptions returns and does not change afterwards, so every part of
+// the evaluation (and every file pair of a run) reads the same values.
+struct NQWexaOptions {
+    // Reads the words from argv[1] on and runs the checks that follow the
+    // scan. A problem is written as one line on standard output and raised as
+    // NQWexaExit (status 0) before any file is written; only "-v" may already
+    // have created its directory.
+    void parseOptions(int argc, char** argv);
+
+    // Exact, case-sensitive membership in the accept, reject and merge lists.
+    bool checkAccZone(const std::string& name) const;
+    bool checkNotAccZone(const std::string& name) const;
+    bool isMergeList(const std::string& name) const;
+
+    // Input layout; at most one holds.
+    bool dirToDir = false;
+    bool dirToFile = false;
+    bool fileToDir = false;
+    bool fileToFile = false;
+    // Every command word, the program name first, each followed by one blank.
+    std::string commandLine;
+    double matchThreshold = 80.0;
+    double mergeThreshold = 80.0;
+    bool thresholdGiven = false;
+    bool detailMode = false;
+    bool visualMode = false;
+    bool segOnlyMode = false;
+    bool zoneClassMode = false;
+    bool acceptMode = false;
+    bool rejectMode = false;
+    bool lineIdMode = false;
+    bool mergeMode = false;
+    bool rleMode = false;
+    std::vector<std::string> acceptList;
+    std::vector<std::string> rejectList;
+    std::string gtPath;
+    std::string resultPath;
+    std::string outputPath;
+    std::string imagePath;
+    std::string visualPath;
+    std::vector<std::string> mergeList;
+};
+
+#endif

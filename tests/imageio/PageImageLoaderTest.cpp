@@ -1,0 +1,77 @@
+// Page images of a document through one loader: the pages, in order, equal
+// those loaded one by one by page number (colour pages as grey), and the
+// failures are the factory's.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/NQBitsPerPixelConverter.h"
+#include "image/NQException.h"
+#include "image/NQImage.h"
+#include "imageio/NQPageImageLoader.h"
+#include "support/TestSupport.h"
+#include "support/TiffWriter.h"
+
+namespace {
+
+NQImage pattern(int width, int height, NQImageHead::NQBitDepths bits) {
+    NQImage image(width, height, bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int v = (x * 7 + y * 11) % 5;
+            if (bits == NQImageHead::NQ_24BIT)
+                image.nqSetPixel(x, y, 50 * v, 255 - 40 * v, 30 * v);
+            else if (bits == NQImageHead::NQ_8BIT)
+                image.nqSetPixel(x, y, static_cast<unsigned char>(60 * v));
+            else
+                image.nqSetPixel(x, y, v < 2 ? 0 : 255);
+        }
+    return image;
+}
+
+std::string bytesOf(const NQImage& image) {
+    return std::string(reinterpret_cast<const char*>(image.nqGetImageData()),
+                       image.nqGetImageDataSize());
+}
+
+TEST(PageImageLoader, PagesInOrderEqualThePagesLoadedByNumber) {
+    nqtest::TempDir dir;
+    const std::string path = dir.file("mixed.tif");
+    nqtest::writeTiffPages(
+        path, {pattern(30, 20, NQImageHead::NQ_1BIT), pattern(31, 21, NQImageHead::NQ_8BIT),
+               pattern(32, 22, NQImageHead::NQ_24BIT), pattern(33, 23, NQImageHead::NQ_1BIT)});
+    NQPageImageLoader loader(path);
+    for (int page = 1; page <= 4; ++page) {
+        SCOPED_TRACE("page " + std::to_string(page));
+        NQImage expected = NQImage::nqLoadImageAtPage(path.c_str(), page);
+        if (expected.nqGetBitsPerPixel() == 24)
+            expected = NQBitsPerPixelConverter::nqDownscaleColor2Gray_global(expected);
+        const NQImage loaded = loader.nqLoadNextPage();
+        EXPECT_EQ(loaded.nqGetWidth(), 29 + page);
+        EXPECT_EQ(loaded.nqGetBitsPerPixel(), expected.nqGetBitsPerPixel());
+        EXPECT_EQ(bytesOf(loaded), bytesOf(expected));
+    }
+    EXPECT_EQ(loader.nqGetPagesLoaded(), 4);
+    EXPECT_TRUE(nqtest::throwsNQ([&] { loader.nqLoadNextPage(); }, NQ_INVALID_PAGE,
+                                 "<NQTIFFImage::nqLoadImage()> Invalid page number"));
+}
+
+TEST(PageImageLoader, MissingAndUnknownFilesFailAsThroughTheFactory) {
+    nqtest::TempDir dir;
+    const std::string missing = dir.file("missing.tif");
+    const std::string said = nqtest::captureStdout([&] {
+        EXPECT_TRUE(nqtest::throwsNQ([&] { NQPageImageLoader(missing).nqLoadNextPage(); },
+                                     NQ_FILE_OPEN_ERROR,
+                                     "<NQTIFFImage::nqSupportImageFile()> Can not open file!"));
+    });
+    EXPECT_EQ(said, "Can't open " + missing + "\n");
+
+    const std::string text = dir.file("notes.tif");
+    nqtest::writeFile(text, "no image in here");
+    EXPECT_TRUE(
+        nqtest::throwsNQ([&] { NQPageImageLoader(text).nqLoadNextPage(); }, NQ_UNSUPPORTED,
+                         "<NQImageFactory::nqLoadImageAtPage()> Unsupported file format " + text));
+}
+
+}  // namespace
