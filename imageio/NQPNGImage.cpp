@@ -25,7 +25,9 @@
 // (NQDecodeLimits): the filtered rows that the image data must inflate to
 // (a filter byte and the untransformed row, per row) may be at most 1032
 // times the bytes of the file, deflate's largest ratio, unless the decoded
-// image is small anyway.
+// image is small anyway. Ancillary chunks that the load does not use are
+// skipped unread, since libpng allocates what a chunk's length claims before
+// it reads the chunk.
 #include "imageio/NQPNGImage.h"
 
 #include <algorithm>
@@ -53,6 +55,16 @@ constexpr const char* kModule = "NQPNGImage";
 constexpr int kSignatureBytes = 8;
 // pHYs stores pixels per metre.
 constexpr float kInchesPerMetre = 39.37f;
+// Largest ancillary chunk (decompressed included) and number of such chunks
+// kept, for the chunks still read; none is needed for the pixels.
+constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+// Ancillary chunks that play no part in a load (pHYs, tRNS and PLTE do):
+// five bytes each, the name and a zero byte.
+constexpr png_byte kUnusedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0sCAL\0sPLT\0sRGB\0sTER\0"
+    "tEXt\0tIME\0zTXt";
+constexpr int kUnusedChunkCount = 16;
 // Deflate's largest ratio of inflated to deflated bytes.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 // The coded size of an input whose size is not known to the codec.
@@ -83,7 +95,18 @@ public:
     PngReadStructs()
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &NQPNGImage::nqPNGError,
                                       &NQPNGImage::nqPNGWarning)),
-          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
+        // A chunk's length is a claim like any other: libpng's handlers of
+        // ancillary chunks allocate (and clear) what the header says, up to
+        // 2 GiB, before reading a byte, whatever the malloc cap. The chunks
+        // that the load has no use for are skipped unread instead.
+        if (png_ != nullptr) {
+            png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+            png_set_chunk_cache_max(png_, kMaxAncillaryChunks);
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks,
+                                        kUnusedChunkCount);
+        }
+    }
     ~PngReadStructs() {
         if (png_ != nullptr)
             png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr);

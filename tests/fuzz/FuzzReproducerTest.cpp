@@ -36,6 +36,10 @@ const Reproducer kReproducers[] = {
     // 19 million palette pixels from 100 bytes of strip: 76 MB and seconds of work.
     {"tiff", "palette-claim-unbacked.tif", NQ_INVALID_CONTENT,
      "<NQTIFFImage::nqLoadImage()> The image claims more pixel data than the file holds"},
+    // An ancillary chunk claiming 1.1 GB in a 57-byte file: libpng allocated
+    // and cleared it all before finding the file's end.
+    {"png", "chunk-length-unbacked.png", NQ_IO_ERROR,
+     "<NQPNGImage::nqLoadImage(...)> Unable to create PNG struct."},
 };
 
 std::string reproducerPath(const Reproducer& r) {
