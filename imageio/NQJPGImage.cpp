@@ -20,7 +20,11 @@
 // x 32 pixels), to about 2731. A larger page from fewer bytes is refused; so
 // is an arithmetic-coded one that compresses better than Huffman coding can.
 // libjpeg fills what a truncated file lacks, so without this bound a file of
-// a few hundred bytes could become a page of a gigabyte. Rows are decoded straight into the block
+// a few hundred bytes could become a page of a gigabyte. Each scan of a
+// progressive file passes over every block of the page, however few bytes
+// it has, so the scans read are bounded too: encoders write about ten, and a
+// file of more than 100 is refused (2000 scans of 16 bytes each kept a
+// 4-megapixel page busy for 16 seconds). Rows are decoded straight into the block
 // that the NQImage adopts; CMYK rows go through one row buffer and are reduced to RGB as they
 // arrive, so no four-byte copy of the page is ever held.
 //
@@ -61,6 +65,7 @@ constexpr float kCentimetresPerInch = 2.54f;
 constexpr std::uint64_t kMaxGreyRatio = 512;
 constexpr std::uint64_t kMaxColourRatio = 2800;
 constexpr std::uint64_t kUnknownSize = std::numeric_limits<std::uint64_t>::max();
+constexpr int kMaxScans = 100;
 
 NQLogger* logger() {
     return NQLogger::nqGetInstance();
@@ -106,6 +111,21 @@ jpeg_error_mgr* installErrorManager(JpegErrorManager& errors) {
 }
 
 // ---- memory source and destination --------------------------------------------
+
+// libjpeg's progress hook, used to stop a decompressor that reads too many
+// scans; the stop goes through the error manager's jump.
+struct ScanLimit {
+    jpeg_progress_mgr pub;  // first, so that libjpeg's pointer is also ours
+    bool exceeded;
+};
+
+void stopAfterTooManyScans(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor ||
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxScans)
+        return;
+    reinterpret_cast<ScanLimit*>(cinfo->progress)->exceeded = true;
+    ERREXIT(cinfo, JERR_NOTIMPL);
+}
 
 struct MemorySource {
     jpeg_source_mgr pub;
@@ -683,8 +703,21 @@ NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t cod
     const bool quantised = paletteRequested_ && cinfo.out_color_space == JCS_RGB;
     if (quantised)
         prepareQuantisation(cinfo);
+    ScanLimit scanLimit{};
+    scanLimit.pub.progress_monitor = stopAfterTooManyScans;
+    cinfo.progress = &scanLimit.pub;
+    // Scans are read while decompression starts, and for some files while
+    // rows are read as well.
+    auto failDecompression = [&](int line) {
+        if (scanLimit.exceeded)
+            fail(NQ_INVALID_CONTENT,
+                 "<NQJPGImage::nqLoadImage()> The file has more than " + std::to_string(kMaxScans) +
+                     " scans",
+                 line);
+        fail(NQ_INVALID_INPUT, decompressionError, line);
+    };
     if (!startDecompress(&cinfo, &errors))
-        fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+        failDecompression(__LINE__);
     actualColors_ = cinfo.actual_number_of_colors;
 
     const std::size_t width = cinfo.output_width;
@@ -712,7 +745,7 @@ NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t cod
         const std::size_t y = cinfo.output_scanline;
         JSAMPROW row = cmyk ? cmykRow.data() : data.get() + y * stride;
         if (!readScanline(&cinfo, &errors, row))
-            fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+            failDecompression(__LINE__);
         if (cmyk)
             reduceCmykRow(cmykRow.data(), data.get() + y * width * 3, width);
     }
@@ -721,7 +754,7 @@ NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t cod
     else if (paletteRequested_ && cinfo.jpeg_color_space == JCS_GRAYSCALE)
         countGreyLevels(data.get(), width * height);
     if (!finishDecompress(&cinfo, &errors))
-        fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+        failDecompression(__LINE__);
 
     NQImageHead head;
     head.nqSetWidth(static_cast<int>(width));

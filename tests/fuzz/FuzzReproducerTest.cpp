@@ -3,8 +3,9 @@
 // now. `make fuzz-regress` runs the same files through the fuzz targets under
 // the sanitizers; this suite states what each one must give.
 //
-// The files are made by our own code (tests/imageio/TiffBuilder.h and the
-// builders of the fuzz targets' seeds), in the shape that the fuzzer found.
+// The files are made by our own code in the shape of the finding:
+// tests/imageio/TiffBuilder.h, the seeds of nq_fuzz_seeds with a chunk
+// altered, and libjpeg's progression of a blank picture with a scan repeated.
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,10 @@ const Reproducer kReproducers[] = {
     // and cleared it all before finding the file's end.
     {"png", "chunk-length-unbacked.png", NQ_IO_ERROR,
      "<NQPNGImage::nqLoadImage(...)> Unable to create PNG struct."},
+    // 120 scans of a 256 x 256 page: every scan costs a pass over all blocks,
+    // so 2000 scans of 16 bytes kept a 4-megapixel page busy for 16 seconds.
+    {"jpeg", "too-many-scans.jpg", NQ_INVALID_CONTENT,
+     "<NQJPGImage::nqLoadImage()> The file has more than 100 scans"},
 };
 
 std::string reproducerPath(const Reproducer& r) {
