@@ -1,7 +1,9 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
 # `make sanitize` does the same with AddressSanitizer and UBSan; `make bench`
-# builds and runs the timing programs. WERROR=ON turns warnings into errors.
+# builds and runs the timing programs; `make install` installs into PREFIX;
+# `make readme-picture` redraws the README's picture from the example run.
+# WERROR=ON turns warnings into errors.
 # `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each and
 # `make fuzz-regress` runs every fuzz target once over its seeds and saved
 # reproducers (both with clang, libFuzzer, ASan and UBSan, in build-fuzz/).
@@ -13,11 +15,13 @@ FUZZ_CC ?= clang-14
 FUZZ_CXX ?= clang++-14
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 WERROR ?= OFF
+PREFIX ?= /usr/local
 MAKEFLAGS += --no-print-directory
 
 EXAMPLE_DIR = $(BUILD_DIR)/example
 
-.PHONY: all setup configure build run test sanitize bench fuzz-build fuzz fuzz-regress clean
+.PHONY: all setup configure build run test sanitize bench install readme-picture fuzz-build \
+	fuzz fuzz-regress clean
 
 all: build
 
@@ -33,10 +37,19 @@ build: configure
 run: build
 	@rm -rf $(EXAMPLE_DIR)
 	@$(BUILD_DIR)/examples/wexa_example $(EXAMPLE_DIR)
-	@cd $(EXAMPLE_DIR) && ../app/wexa -g gt -r res -i images -o report.txt -detail -v visual
+	@cd $(EXAMPLE_DIR) && ../app/wexa -g gt -r res -i images -o report.txt -detail -v visual \
+		-json report.json -vimg pictures
+	@echo
+	@awk '/^- (Number|Accuracy)/ { print } \
+		/^0[13]\. / { on = 1; blanks = 0; print ""; print; next } \
+		on && /^=+$$/ { next } \
+		on && /^$$/ { if (++blanks == 2) on = 0; next } \
+		on { print }' $(EXAMPLE_DIR)/report.txt
 	@echo
 	@echo "Report:                   $(EXAMPLE_DIR)/report.txt"
+	@echo "JSON:                     $(EXAMPLE_DIR)/report.json"
 	@echo "Annotated result files:   $(EXAMPLE_DIR)/visual/"
+	@echo "Pictures of the pages:    $(EXAMPLE_DIR)/pictures/"
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
@@ -49,7 +62,17 @@ sanitize: setup
 
 bench: build
 	@$(BUILD_DIR)/bench/nq_tiff_load_bench
+	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
+	@$(BUILD_DIR)/bench/nq_own_codecs_load_bench
 	@$(BUILD_DIR)/bench/nq_eval_bench
+	@$(BUILD_DIR)/bench/nq_analysis_bench
+
+install: build
+	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+readme-picture: run
+	@$(BUILD_DIR)/examples/wexa_thumbnail $(EXAMPLE_DIR)/pictures/p001.page1.png \
+		docs/example-page.png 2
 
 fuzz-build:
 	@scripts/setup-deps fuzz
