@@ -5,12 +5,15 @@
 // Images come from our own codecs where they can write the variant, and
 // from libtiff, libpng and libjpeg driven directly for the variants our
 // codecs read but do not write (palettes, tiles, YCbCr, 16-bit samples,
-// alpha, interlacing, progressive and arithmetic-coded JPEG, CMYK). The
+// alpha, interlacing, progressive and arithmetic-coded JPEG, CMYK); GIF,
+// BMP and anymap variants are our codecs' files rearranged or written field
+// by field. The
 // pictures are small, so that one pass over every seed stays fast. XML seeds
 // are ground-truth documents written as text, with the shapes that the
 // reader handles specially (child zones, polygons, self-closing elements,
 // reserved and free attributes, several pages).
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,8 +29,12 @@
 
 #include "fuzz/FuzzImages.h"
 #include "image/NQException.h"
+#include "imageio/NQBMPImage.h"
+#include "imageio/NQGIFImage.h"
 #include "imageio/NQJPGImage.h"
+#include "imageio/NQPBMImage.h"
 #include "imageio/NQPNGImage.h"
+#include "imageio/NQPPMImage.h"
 #include "imageio/NQTIFFImage.h"
 
 namespace {
@@ -37,7 +44,8 @@ using Bytes = std::string;
 
 // The seeds of each target, collected before they are written.
 struct Seeds {
-    std::vector<std::pair<std::string, Bytes>> tiff, png, jpeg, xml, groundTruth;
+    std::vector<std::pair<std::string, Bytes>> tiff, png, jpeg, gif, bmp, pbm, ppm, xml,
+        groundTruth;
 };
 
 Bytes readWhole(const std::string& path) {
@@ -297,6 +305,103 @@ void addJpegSeeds(Seeds& seeds) {
     seeds.jpeg.emplace_back("subsampled-restarts", jpegDirect(JpegKind::kSubsampledWithRestarts));
 }
 
+// ---- GIF -----------------------------------------------------------------------
+
+Bytes savedByCodec(NQBaseImage* codec, const NQImage& image, const std::string& scratch) {
+    codec->nqSaveImage(scratch.c_str(), image);
+    Bytes bytes = readWhole(scratch);
+    fs::remove(scratch);
+    return bytes;
+}
+
+// The variants of a GIF written by our codec (header, screen, global table,
+// one image with its own local table): interlaced, two frames after a
+// graphic control extension, the global table only, no table at all, cut
+// inside the image data.
+void addGifSeeds(Seeds& seeds, const std::string& scratch) {
+    const Bytes plain =
+        savedByCodec(NQGIFImage::createImageReader(), nqfuzz::picture(23, 19, 24), scratch);
+    seeds.gif.emplace_back("plain", plain);
+    auto tableBytes = [](char packed) {
+        return (packed & 0x80) != 0 ? std::size_t(3) << ((packed & 7) + 1) : 0;
+    };
+    const std::size_t global = tableBytes(plain[10]);
+    const std::size_t image = 13 + global;
+    if (plain.size() < image + 11 || plain[image] != ',' || plain.back() != ';')
+        return;
+    const std::size_t local = tableBytes(plain[image + 9]);
+    const Bytes head = plain.substr(0, image);
+    const Bytes block = plain.substr(image, plain.size() - 1 - image);
+    const Bytes data = block.substr(10 + local);
+
+    Bytes interlaced = plain;
+    interlaced[image + 9] = static_cast<char>(interlaced[image + 9] | 0x40);
+    seeds.gif.emplace_back("interlaced", interlaced);
+    const Bytes graphicControl("!\xf9\x04\x04\x0a\x00\x00\x00", 8);
+    seeds.gif.emplace_back("two-frames", head + graphicControl + block + block + ";");
+    Bytes globalOnly = head + block.substr(0, 10) + data + ";";
+    globalOnly[image + 9] = static_cast<char>(globalOnly[image + 9] & 0x78);
+    seeds.gif.emplace_back("global-table", globalOnly);
+    Bytes bare = plain.substr(0, 13) + block.substr(0, 10) + data + ";";
+    bare[10] = static_cast<char>(bare[10] & 0x7f);
+    bare[13 + 9] = static_cast<char>(bare[13 + 9] & 0x78);
+    seeds.gif.emplace_back("no-table", bare);
+    seeds.gif.emplace_back("cut", plain.substr(0, image + 10 + local + data.size() / 2));
+}
+
+// ---- BMP and the portable anymaps -----------------------------------------------
+
+// A BMP of `bits` per pixel written field by field, with a palette of
+// `colours` entries; rows are a byte pattern.
+Bytes bmpDirect(int width, int height, int bits, int colours) {
+    auto put = [](Bytes& out, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.push_back(static_cast<char>(value >> (8 * i)));
+    };
+    const int rowBytes = (width * bits + 31) / 32 * 4;
+    const std::uint32_t offset = 54 + 4 * colours;
+    Bytes out = "BM";
+    put(out, offset + std::uint32_t(rowBytes * height), 4);
+    put(out, 0, 4);
+    put(out, offset, 4);
+    put(out, 40, 4);
+    put(out, std::uint32_t(width), 4);
+    put(out, std::uint32_t(height), 4);
+    put(out, 1, 2);
+    put(out, std::uint32_t(bits), 2);
+    put(out, 0, 4);
+    put(out, std::uint32_t(rowBytes * height), 4);
+    put(out, 2835, 4);
+    put(out, 2835, 4);
+    put(out, std::uint32_t(colours), 4);
+    put(out, 0, 4);
+    for (int i = 0; i < colours; ++i)
+        put(out, std::uint32_t(i * 0x010203), 4);
+    for (int i = 0; i < rowBytes * height; ++i)
+        out.push_back(static_cast<char>(i * 7));
+    return out;
+}
+
+void addBmpAndAnymapSeeds(Seeds& seeds, const std::string& scratch) {
+    for (int bits : {1, 8, 24})
+        seeds.bmp.emplace_back(
+            "saved" + std::to_string(bits),
+            savedByCodec(NQBMPImage::createImageReader(), nqfuzz::picture(21, 13, bits), scratch));
+    seeds.bmp.emplace_back("palette4", bmpDirect(19, 7, 4, 16));
+    seeds.bmp.emplace_back("palette8", bmpDirect(11, 5, 8, 256));
+    seeds.bmp.emplace_back("rgb16", bmpDirect(9, 6, 16, 0));
+
+    seeds.pbm.emplace_back("binary", savedByCodec(NQPBMImage::createImageReader(),
+                                                  nqfuzz::picture(21, 13, 1), scratch));
+    seeds.pbm.emplace_back("plain", "P1\n# plain\n5 3\n1 0 1 0 1\n0 1 0 1 0\n11111\n");
+    seeds.pbm.emplace_back("commented", "P4\n# one\n\n# two\n9 2\n\x0f\x80\xf0\x7f");
+    const Bytes colour =
+        savedByCodec(NQPPMImage::createImageReader(), nqfuzz::picture(17, 11, 24), scratch);
+    seeds.ppm.emplace_back("saved", colour);
+    seeds.ppm.emplace_back(
+        "commented", "P6\n# comment\n2 2\n255\n\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c");
+}
+
 // ---- XML -----------------------------------------------------------------------
 
 const char* const kProlog =
@@ -370,6 +475,8 @@ int main(int argc, char** argv) {
         addTiffSeeds(seeds, scratch);
         addPngSeeds(seeds, scratch);
         addJpegSeeds(seeds);
+        addGifSeeds(seeds, scratch);
+        addBmpAndAnymapSeeds(seeds, scratch);
         addXmlSeeds(seeds);
     } catch (const NQException& e) {
         std::cerr << "nq_fuzz_seeds: " << e.what() << '\n';
@@ -378,10 +485,18 @@ int main(int argc, char** argv) {
     write(root / "tiff", seeds.tiff);
     write(root / "png", seeds.png);
     write(root / "jpeg", seeds.jpeg);
+    write(root / "gif", seeds.gif);
+    write(root / "bmp", seeds.bmp);
+    write(root / "pbm", seeds.pbm);
+    write(root / "ppm", seeds.ppm);
     write(root / "xml", seeds.xml);
     write(root / "groundtruth", seeds.groundTruth);
     write(root / "probe", seeds.tiff, "tiff-");
     write(root / "probe", seeds.png, "png-");
     write(root / "probe", seeds.jpeg, "jpeg-");
+    write(root / "probe", seeds.gif, "gif-");
+    write(root / "probe", seeds.bmp, "bmp-");
+    write(root / "probe", seeds.pbm, "pbm-");
+    write(root / "probe", seeds.ppm, "ppm-");
     return 0;
 }
