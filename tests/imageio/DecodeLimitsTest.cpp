@@ -14,6 +14,8 @@
 
 #include "image/NQException.h"
 #include "image/NQImage.h"
+#include "imageio/NQCodecSupport.h"
+#include "imageio/NQIOStream.h"
 #include "imageio/NQJPGImage.h"
 #include "imageio/NQPNGImage.h"
 #include "imageio/NQTIFFImage.h"
@@ -159,6 +161,24 @@ TEST(DecodeLimits, TiffPageWalkEndsAtTenThousandPages) {
     EXPECT_EQ(tiff->nqLoadImageAtPage(bytes.data(), size, 10000).nqGetWidth(), 1);
     EXPECT_TRUE(throwsNQ([&] { tiff->nqLoadImageAtPage(bytes.data(), size, 10001); },
                          NQ_INVALID_PAGE, "Invalid page number"));
+}
+
+// The uncompressed formats compare their rows with what the stream has left
+// before they allocate; a wrong count would refuse sound files or let short
+// ones claim memory.
+TEST(DecodeLimits, StreamsTellTheBytesLeftAfterTheirPosition) {
+    nqtest::TempDir dir;
+    const std::string bytes(100, 'x');
+    nqtest::writeFile(dir.file("f.bin"), bytes);
+    NQMemoryBasedIO memory(const_cast<char*>(bytes.data()), 100, "rb");
+    NQFileBasedIO file(dir.file("f.bin").c_str(), "rb");
+    char skipped[30];
+    for (NQIOStream* stream :
+         {static_cast<NQIOStream*>(&memory), static_cast<NQIOStream*>(&file)}) {
+        EXPECT_EQ(NQCodecSupport::bytesLeft(*stream), 100u);
+        ASSERT_GT(stream->nqRead(skipped, 30), 0);
+        EXPECT_EQ(NQCodecSupport::bytesLeft(*stream), 70u);
+    }
 }
 
 }  // namespace
