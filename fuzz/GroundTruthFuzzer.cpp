@@ -5,8 +5,8 @@
 // NQxml; a document that reads is checked (every zone lies on its page) and
 // written back to text with the writer.
 //
-// The reader's sound outcomes are a document or an NQException; "Load XML
-// Error" cannot happen, since the file always exists.
+// The reader's sound outcomes are a document or an NQException (the file
+// always exists, so NQLoadXmlError, one of them, does not occur).
 #include <unistd.h>
 
 #include <cstddef>
