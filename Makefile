@@ -4,9 +4,10 @@
 # builds and runs the timing programs; `make install` installs into PREFIX;
 # `make readme-picture` redraws the README's picture from the example run.
 # WERROR=ON turns warnings into errors.
-# `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each and
-# `make fuzz-regress` runs every fuzz target once over its seeds and saved
-# reproducers (both with clang, libFuzzer, ASan and UBSan, in build-fuzz/).
+# `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each
+# (clang, libFuzzer, ASan and UBSan, in build-fuzz/); `make fuzz-regress` runs
+# every fuzz target of the sanitizer build once over its seeds and saved
+# reproducers.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
@@ -83,8 +84,11 @@ fuzz-build:
 fuzz: fuzz-build
 	@fuzz/run-fuzzers $(FUZZ_DIR) fuzz $(FUZZ_SECONDS)
 
-fuzz-regress: fuzz-build
-	@fuzz/run-fuzzers $(FUZZ_DIR) regress
+fuzz-regress: setup
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=Debug -DNQ_SANITIZE=ON -DNQ_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS) --target nq_fuzzers
+	@ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		fuzz/run-fuzzers $(SANITIZE_DIR) regress
 
 clean:
 	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -53,7 +53,12 @@ Bytes readWhole(const std::string& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-Bytes takeBlock(unsigned char* block, int size) {
+// The bytes of a block that a codec encoded into memory; `encode` sets the
+// size it is given and returns the malloc'ed block.
+template <typename Encode>
+Bytes encodedInMemory(Encode encode) {
+    int size = 0;
+    unsigned char* block = encode(size);
     Bytes bytes(reinterpret_cast<const char*>(block), static_cast<std::size_t>(size));
     std::free(block);
     return bytes;
@@ -62,10 +67,10 @@ Bytes takeBlock(unsigned char* block, int size) {
 // ---- TIFF ----------------------------------------------------------------------
 
 Bytes tiffFromCodec(const NQImage& image, int compression, bool minIsWhite) {
-    int size = 0;
-    return takeBlock(
-        NQTIFFImage::createImageReader()->nqSaveImageToMem(size, image, compression, minIsWhite),
-        size);
+    return encodedInMemory([&](int& size) {
+        return NQTIFFImage::createImageReader()->nqSaveImageToMem(size, image, compression,
+                                                                  minIsWhite);
+    });
 }
 
 struct TiffCloser {
@@ -294,10 +299,10 @@ Bytes jpegDirect(JpegKind kind) {
 void addJpegSeeds(Seeds& seeds) {
     NQJPGImage* codec = NQJPGImage::createImageReader();
     for (int bits : {8, 24}) {
-        int size = 0;
-        seeds.jpeg.emplace_back(
-            "depth" + std::to_string(bits),
-            takeBlock(codec->nqSaveImageToMem(size, nqfuzz::picture(23, 15, bits), 50), size));
+        seeds.jpeg.emplace_back("depth" + std::to_string(bits), encodedInMemory([&](int& size) {
+                                    return codec->nqSaveImageToMem(
+                                        size, nqfuzz::picture(23, 15, bits), 50);
+                                }));
     }
     seeds.jpeg.emplace_back("progressive", jpegDirect(JpegKind::kProgressive));
     seeds.jpeg.emplace_back("arithmetic", jpegDirect(JpegKind::kArithmetic));
