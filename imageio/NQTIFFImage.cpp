@@ -293,8 +293,7 @@ constexpr const char* kNoMemory =
     "<NQTIFFImage::nqLoadImage()> Could not allocate enough memory for the uncompressed image";
 
 // Coded bytes of the page's strips (or tiles), counting no more than the
-// file holds. The walk stops once the file size is reached, so a page of
-// millions of empty strips costs one pass over their byte counts at most.
+// file holds; the walk over their byte counts stops once that is reached.
 std::uint64_t codedBytesOf(TIFF* tif) {
     const std::uint64_t fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
     const std::uint32_t striles = TIFFNumberOfStrips(tif);
