@@ -62,7 +62,9 @@ public:
     NQImage nqLoadImage(const void* buffer, int size) override;
     void nqLoadImage(const char* fileName, NQImage& out);
     // Load from a decompressor whose source is set up. They install their own
-    // error manager and destroy the decompressor on every path.
+    // error manager and destroy the decompressor on every path. The image is
+    // bounded by the bytes of the source when it is the memory source, by
+    // the pixel cap alone otherwise.
     NQImageHead nqLoadHeader(jpeg_decompress_struct& decompressor);
     NQImage nqLoadImage(jpeg_decompress_struct& decompressor);
 
@@ -97,6 +99,8 @@ public:
 
 private:
     NQJPGImage();
+    // The pixel load from a source of `codedBytes` bytes.
+    NQImage decodeImage(jpeg_decompress_struct& decompressor, std::uint64_t codedBytes);
     // Palette steps of a pixel load.
     void prepareQuantisation(jpeg_decompress_struct& decompressor);
     void expandQuantised(jpeg_decompress_struct& decompressor, unsigned char* pixels,

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -190,6 +191,13 @@ void NQxml::ascendTo(xml& cursor, std::size_t parent) {
 // ---- reading -----------------------------------------------------------------------
 
 NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder) {
+    std::error_code unknownSize;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(xmlFile, unknownSize);
+    if (!unknownSize && fileBytes > kMaxFileBytes)
+        throw NQException(NQ_INVALID_CONTENT,
+                          "<NQxml::nqReadFromXmlFile()> " + xmlFile + " is larger than " +
+                              std::to_string(kMaxFileBytes >> 20) + " MiB",
+                          kModule, __LINE__);
     if (!LoadXml(xmlFile))
         throw NQLoadXmlError(xmlFile);
 
@@ -207,29 +215,36 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
     checkDocumentText(documentText);
     setXML(documentText);
 
-    NQDocument document;
-    document.nqSetDocumentId(GetAttrib("documentID"));
-    copyFreeAttributes(*this, documentReserved_, document);
-    // Page k of the image file belongs to the k-th page element; nothing is
-    // opened before the first page asks for it.
-    NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
+    // The cursor's plain searches can still run past the tag they read: a
+    // value holding "=" or an attribute's name makes them look for quotes
+    // that the file does not have. Such a file is malformed like any other.
+    try {
+        NQDocument document;
+        document.nqSetDocumentId(GetAttrib("documentID"));
+        copyFreeAttributes(*this, documentReserved_, document);
+        // Page k of the image file belongs to the k-th page element; nothing is
+        // opened before the first page asks for it.
+        NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
 
-    if (!bHasChild())
+        if (!bHasChild())
+            return document;
+        const std::size_t documentElement = getCursor();
+        Go2ChildLevel();
+        do {
+            const std::string pageId = GetAttrib("pageID");
+            NQImage image = pageImages.nqLoadNextPage();
+            auto page = std::make_unique<NQPage>(std::move(image), pageId);
+            page->nqSetPageId(pageId);
+            copyFreeAttributes(*this, pageReserved_, *page);
+            readZones(*page);
+            document.nqAppendPage(page.get());
+            page.release();
+        } while (GoNextSibling());
+        ascendTo(*this, documentElement);
         return document;
-    const std::size_t documentElement = getCursor();
-    Go2ChildLevel();
-    do {
-        const std::string pageId = GetAttrib("pageID");
-        NQImage image = pageImages.nqLoadNextPage();
-        auto page = std::make_unique<NQPage>(std::move(image), pageId);
-        page->nqSetPageId(pageId);
-        copyFreeAttributes(*this, pageReserved_, *page);
-        readZones(*page);
-        document.nqAppendPage(page.get());
-        page.release();
-    } while (GoNextSibling());
-    ascendTo(*this, documentElement);
-    return document;
+    } catch (const std::out_of_range&) {
+        refuseText("an attribute value that the attribute search runs past", getCursor());
+    }
 }
 
 void NQxml::readZones(NQPage& page) {

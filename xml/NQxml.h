@@ -1,6 +1,8 @@
 #ifndef NQ_XML_NQXML_H
 #define NQ_XML_NQXML_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,9 @@ public:
     // Nesting deeper than this (document, page and zone levels together) is
     // refused before reading, so that recursion stays bounded.
     static constexpr std::size_t kMaxNesting = 256;
+    // A file larger than this is refused before it is read, so that a
+    // hostile or runaway file cannot exhaust memory (the text is held whole).
+    static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
 
 private:
     void readZones(NQPage& page);

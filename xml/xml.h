@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
 // A small XML reader and editor that works directly on the text of one
 // document. There is no node tree: a cursor holds the position of the "<" of
@@ -117,6 +118,11 @@ private:
     std::size_t elementEnd(std::size_t start) const;
     std::size_t enclosingElement(std::size_t pos) const;
     std::size_t findInStartTag(const std::string& name, std::size_t tagEnd) const;
+    // For each name, the position of its first occurrence followed by "="
+    // from the cursor up to tagEnd (as findInStartTag(name + "=") would
+    // find it), npos when there is none; one pass over the tag for all names.
+    std::vector<std::size_t> findAllBeforeEquals(const std::vector<std::string>& names,
+                                                 std::size_t tagEnd) const;
     std::string quotedValueAfter(std::size_t pos) const;
 
     std::string text_;
