@@ -82,6 +82,12 @@ void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
     mask_ = NQRegionMask();
 }
 
+void NQMZone::useInk(std::shared_ptr<const NQPageInk> ink) {
+    ink_ = std::move(ink);
+    imageCached = false;
+    mask_ = NQRegionMask();
+}
+
 std::string NQMZone::getZoneListStr() const {
     std::string text;
     for (std::size_t i = 0; i < zones_.size(); ++i) {
@@ -166,7 +172,7 @@ const NQRegionMask& NQMZone::mask() const {
             runs[m].used = !text.empty();
             getRLEList(text, runs[m].rows, runs[m].starts, runs[m].lengths);
         }
-        mask_ = NQRegionMask(zones_.front()->nqGetPageImageRef(), rect_, outlines_, runs);
+        mask_ = NQRegionMask(zones_.front()->nqGetPageImageRef(), rect_, outlines_, runs, ink_);
     }
     imageCached = true;
     return mask_;

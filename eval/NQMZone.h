@@ -2,6 +2,7 @@
 #define NQ_EVAL_NQMZONE_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     void addZone(NQZone* zone);
     // Appends every member of `other`, in order.
     void addZone(const NQMZone* other);
+    // Counts the mask's pixels with these black counts when they are those of
+    // the members' page image (see NQPageInk); drops the mask.
+    void useInk(std::shared_ptr<const NQPageInk> ink);
 
     int getID() const { return id_; }
     const std::string& getLineID() const { return lineID_; }
@@ -79,6 +83,7 @@ private:
     NQRectShape rect_;
     std::vector<NQZone*> zones_;
     std::vector<NQPolygon> outlines_;  // outline of each member, in member order
+    std::shared_ptr<const NQPageInk> ink_;
     mutable NQRegionMask mask_;
 };
 

@@ -21,6 +21,7 @@
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
 #include "eval/NQReportWriter.h"
+#include "imageio/NQSharedPageImages.h"
 #include "xml/NQxml.h"
 
 namespace {
@@ -48,10 +49,11 @@ std::string visualName(const std::string& name) {
 // (a page image that is missing or unreadable, a zone tree that breaks the
 // model's rules, ...) comes back as false, except a file that cannot be
 // opened at all, which ends the run.
-bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document) {
+bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document,
+                  NQSharedPageImages& images) {
     try {
         NQxml reader;
-        document = reader.nqReadFromXmlFile(file, imageDir);
+        document = reader.nqReadFromXmlFile(file, imageDir, &images);
         return true;
     } catch (const NQLoadXmlError&) {
         throw;
@@ -133,12 +135,15 @@ void NQWexa::doEval() {
 void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                         const std::string& visualFile, std::ostream& report) {
     NQDocument result, gt;
-    if (!readDocument(resultFile, options_.imagePath, result)) {
+    // Both documents almost always name the same page image: it is decoded
+    // for the result and handed to the ground truth as it is.
+    NQSharedPageImages images;
+    if (!readDocument(resultFile, options_.imagePath, result, images)) {
         say("File read Error at " + resultFile);
         return;
     }
     say(resultFile);
-    if (!readDocument(gtFile, options_.imagePath, gt)) {
+    if (!readDocument(gtFile, options_.imagePath, gt, images)) {
         say("File read Error at " + gtFile);
         return;
     }

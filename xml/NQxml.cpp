@@ -190,6 +190,11 @@ void NQxml::ascendTo(xml& cursor, std::size_t parent) {
 // ---- reading -----------------------------------------------------------------------
 
 NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder) {
+    return nqReadFromXmlFile(xmlFile, imageFolder, nullptr);
+}
+
+NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder,
+                                    NQSharedPageImages* sharedImages) {
     if (!LoadXml(xmlFile))
         throw NQLoadXmlError(xmlFile);
 
@@ -212,7 +217,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
     copyFreeAttributes(*this, documentReserved_, document);
     // Page k of the image file belongs to the k-th page element; nothing is
     // opened before the first page asks for it.
-    NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
+    NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"), sharedImages);
 
     if (!bHasChild())
         return document;
@@ -220,8 +225,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
     Go2ChildLevel();
     do {
         const std::string pageId = GetAttrib("pageID");
-        NQImage image = pageImages.nqLoadNextPage();
-        auto page = std::make_unique<NQPage>(std::move(image), pageId);
+        auto page = std::make_unique<NQPage>(pageImages.nqLoadNextSharedPage(), pageId);
         page->nqSetPageId(pageId);
         copyFreeAttributes(*this, pageReserved_, *page);
         readZones(*page);
@@ -247,8 +251,9 @@ void NQxml::readZones(NQPage& page) {
             page.nqAppendZone(zone.get());
             zone.release();
         } catch (const NQException&) {
-            std::cout << "Appending Zone(ID : " << zone->nqGetZoneId()
-                      << ") to the page is canceled due to the size check routine" << std::endl;
+            std::ostream& out = messages_ != nullptr ? *messages_ : std::cout;
+            out << "Appending Zone(ID : " << zone->nqGetZoneId()
+                << ") to the page is canceled due to the size check routine" << std::endl;
         }
     } while (GoNextSibling());
     ascendTo(*this, pageElement);
