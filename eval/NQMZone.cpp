@@ -102,6 +102,8 @@ std::string NQMZone::getZoneListStr() const {
 
 NQPolygon NQMZone::calPolygon(const NQZone* zone) {
     std::vector<int> xs, ys;
+    xs.reserve(4);
+    ys.reserve(4);
     if (zone->nqIsTagSet("polygon")) {
         const std::vector<long long> numbers = splitNumbers(zone->nqGetTag("polygon"));
         for (std::size_t k = 0; k + 1 < numbers.size(); k += 2) {
@@ -149,13 +151,6 @@ NQPolygon NQMZone::calPolygon(const NQZone* zone) {
 
 NQRectShape NQMZone::calRect(const NQZone* zone) {
     return calPolygon(zone).getBounds();
-}
-
-bool NQMZone::isOverlap(const NQRectShape& rect) const {
-    if (rect.width < 1 || rect.height < 1 || rect_.width < 1 || rect_.height < 1)
-        return false;
-    return rect.x + rect.width > rect_.x && rect_.x + rect_.width > rect.x &&
-           rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
 }
 
 // ---- mask, counts and scores -------------------------------------------------------------

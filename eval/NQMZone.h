@@ -36,7 +36,7 @@ public:
     int getID() const { return id_; }
     const std::string& getLineID() const { return lineID_; }
     const std::string& getType() const { return type_; }
-    NQRectShape getRect() const { return rect_; }
+    const NQRectShape& getRect() const { return rect_; }
     std::size_t getZoneCnt() const { return zones_.size(); }
     NQZone* getZone(std::size_t i) const { return zones_.at(i); }
     const std::vector<NQZone*>& getZoneList() const { return zones_; }
@@ -60,7 +60,12 @@ public:
     // Share (percent) of the other region's non-white pixels that lie in this one.
     double getCoverScore(const NQMZone& other) const;
     // Whether the half-open extents of both rectangles intersect.
-    bool isOverlap(const NQRectShape& rect) const;
+    bool isOverlap(const NQRectShape& rect) const {
+        if (rect.width < 1 || rect.height < 1 || rect_.width < 1 || rect_.height < 1)
+            return false;
+        return rect.x + rect.width > rect_.x && rect_.x + rect_.width > rect.x &&
+               rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
+    }
 
     // "(row,start,end);" for each run of black (0) mask pixels that ends inside
     // its row, row by row, relative to the rectangle's origin.

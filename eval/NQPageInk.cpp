@@ -9,11 +9,12 @@
 // the row, and bits behind the last pixel are never asked for. Counting set
 // bits rather than black ones saves an inversion per word of the page.
 //
-// Building the table is one pass over the page (a popcount per word); the
-// matcher builds it once per page image and both sides of a comparison share
+// Filling the table costs a popcount per word of the rows it is asked for;
+// the matcher makes one per page image, and both sides of a comparison share
 // it when they show the same image.
 #include "eval/NQPageInk.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "eval/NQBitCount.h"
@@ -33,10 +34,10 @@ inline std::uint64_t wordAt(const unsigned char* row, std::size_t first, std::si
 
 template <typename BitCount>
 inline __attribute__((always_inline)) void countRows(const unsigned char* data, std::size_t rowSize,
-                                                     std::size_t words, int height,
+                                                     std::size_t words, int top, int bottom,
                                                      std::uint16_t* counts, BitCount bitCount) {
     const std::size_t full = rowSize / 8;
-    for (int y = 0; y < height; ++y) {
+    for (int y = top; y < bottom; ++y) {
         const unsigned char* row = data + static_cast<std::size_t>(y) * rowSize;
         std::uint16_t* out = counts + static_cast<std::size_t>(y) * (words + 1);
         unsigned running = 0;
@@ -92,9 +93,9 @@ inline __attribute__((always_inline)) std::int64_t countBlack(
     return static_cast<std::int64_t>(end - begin) * (bottom - top) - white;
 }
 
-void countRowsPortable(const unsigned char* data, std::size_t rowSize, std::size_t words,
-                       int height, std::uint16_t* counts) {
-    countRows(data, rowSize, words, height, counts, nqPortableBitCount);
+void countRowsPortable(const unsigned char* data, std::size_t rowSize, std::size_t words, int top,
+                       int bottom, std::uint16_t* counts) {
+    countRows(data, rowSize, words, top, bottom, counts, nqPortableBitCount);
 }
 
 std::int64_t countBlackPortable(const unsigned char* data, std::size_t rowSize, std::size_t words,
@@ -105,8 +106,9 @@ std::int64_t countBlackPortable(const unsigned char* data, std::size_t rowSize, 
 
 #ifdef NQ_POPCOUNT_DISPATCH
 NQ_POPCOUNT_TARGET void countRowsPopcount(const unsigned char* data, std::size_t rowSize,
-                                          std::size_t words, int height, std::uint16_t* counts) {
-    countRows(data, rowSize, words, height, counts,
+                                          std::size_t words, int top, int bottom,
+                                          std::uint16_t* counts) {
+    countRows(data, rowSize, words, top, bottom, counts,
               [](std::uint64_t x) { return __builtin_popcountll(x); });
 }
 
@@ -133,17 +135,24 @@ NQPageInk::NQPageInk(const NQImage& page)
       data_(page.nqGetImageData()),
       rowSize_(static_cast<std::size_t>(page.nqGetRowSize())),
       words_((rowSize_ + 7) / 8),
-      counts_(new std::uint16_t[static_cast<std::size_t>(page.nqGetHeight()) * (words_ + 1)]) {
-#ifdef NQ_POPCOUNT_DISPATCH
-    if (nqHasPopcount()) {
-        countRowsPopcount(data_, rowSize_, words_, page.nqGetHeight(), counts_.get());
-        return;
-    }
-#endif
-    countRowsPortable(data_, rowSize_, words_, page.nqGetHeight(), counts_.get());
-}
+      counts_(new std::uint16_t[static_cast<std::size_t>(page.nqGetHeight()) * (words_ + 1)]),
+      counted_(static_cast<std::size_t>(page.nqGetHeight() + kBlockRows - 1) / kBlockRows, 0) {}
 
 std::int64_t NQPageInk::black(int top, int bottom, int begin, int end) const {
+    // Fill in the blocks of rows not counted yet.
+    const int height = image_->nqGetHeight();
+    for (int block = top / kBlockRows; block * kBlockRows < bottom; ++block) {
+        if (counted_[block])
+            continue;
+        counted_[block] = 1;
+        const int first = block * kBlockRows, last = std::min(first + kBlockRows, height);
+#ifdef NQ_POPCOUNT_DISPATCH
+        if (nqHasPopcount())
+            countRowsPopcount(data_, rowSize_, words_, first, last, counts_.get());
+        else
+#endif
+            countRowsPortable(data_, rowSize_, words_, first, last, counts_.get());
+    }
 #ifdef NQ_POPCOUNT_DISPATCH
     if (nqHasPopcount())
         return countBlackPopcount(data_, rowSize_, words_, counts_.get(), top, bottom, begin, end);

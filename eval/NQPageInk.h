@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "image/NQImage.h"
 
@@ -10,8 +11,10 @@
 // so that the black pixels of any stretch of a row are counted in constant
 // time. One page comparison counts the same page pixels many times (every
 // region once, every overlapping pair again); with these counts each row of
-// a region costs the same, however wide it is. The counts refer to the image,
-// which must outlive them and stay unchanged.
+// a region costs the same, however wide it is. Rows are counted in blocks
+// when first asked for, so rows that no region covers cost nothing; the
+// counts are therefore used by one thread at a time (one page comparison).
+// They refer to the image, which must outlive them and stay unchanged.
 class NQPageInk {
 public:
     // The counts of a binary image with pixel data; null for other images
@@ -32,6 +35,8 @@ private:
     std::size_t words_;  // 64-bit words per row, the last one possibly partial
     // (words_ + 1) counts per row: the white pixels left of each word.
     std::unique_ptr<std::uint16_t[]> counts_;
+    static constexpr int kBlockRows = 16;
+    mutable std::vector<std::uint8_t> counted_;  // blocks of rows whose counts are filled in
 };
 
 #endif

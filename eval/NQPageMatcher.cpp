@@ -70,6 +70,7 @@ std::vector<NQZoneRegion> NQPageMatcher::getZones(
     const std::shared_ptr<const NQPageInk>& ink) const {
     filterZones(page);
     regions.clear();
+    regions.reserve(page.nqGetZoneList().size());
     std::vector<NQZoneRegion> zones;
     // First region of each line id text; regions of single zones take part
     // too, under their zone id.
@@ -92,7 +93,8 @@ std::vector<NQZoneRegion> NQPageMatcher::getZones(
         const int number = static_cast<int>(regions.size());
         regions.emplace_back(number, lineId, type, zone, options_.rleMode);
         regions.back().useInk(ink);
-        byLineId.emplace(lineId, regions.size() - 1);
+        if (options_.lineIdMode)
+            byLineId.emplace(lineId, regions.size() - 1);
         zone->nqSetTag("MZID", std::to_string(number));
         zones.push_back(NQZoneRegion{zone, number});
     }
@@ -104,6 +106,7 @@ std::vector<NQZoneRegion> NQPageMatcher::getMZones(
     NQClassTable& classes, const std::shared_ptr<const NQPageInk>& ink) const {
     filterZones(page);
     regions.clear();
+    regions.reserve(page.nqGetZoneList().size() + gtRegions.size());
     std::vector<NQZoneRegion> zones;
     for (NQZone* zone : page.nqGetZoneList())
         zones.push_back(NQZoneRegion{zone, -1});

@@ -297,16 +297,17 @@ std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
         eq = text_.find('=', eq + 1);
 
     for (; eq != std::string::npos && eq < gt; eq = text_.find('=', eq + 1)) {
-        const std::string name = GetAttribName(eq);
+        std::string name = GetAttribName(eq);
         // A repeated name keeps the value of its first occurrence, which is
         // also what the search below would find again.
-        if (attributes.count(name) != 0)
+        const auto at = attributes.lower_bound(name);
+        if (at != attributes.end() && at->first == name)
             continue;
         const std::size_t found = findInStartTag(name + "=", gt);
         // With blanks around the "=", name + "=" does not occur; the value is
         // then the quoted text after this "=".
         const std::size_t valueFrom = found != npos ? found + name.size() + 1 : eq + 1;
-        attributes.emplace(name, quotedValueAfter(valueFrom));
+        attributes.emplace_hint(at, std::move(name), quotedValueAfter(valueFrom));
     }
     return attributes;
 }
