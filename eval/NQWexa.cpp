@@ -6,6 +6,16 @@
 // annotated. The work is done by the parts (options, matcher, class table,
 // report writer, annotator); this file only puts them in order.
 //
+// A pair is handled in two steps (see NQPairRunner). Its work reads both
+// documents and matches their pages; it changes nothing but the pair's own
+// documents, records the classes each page meets in a table of the page's
+// own, and keeps what it would print. Its commit prints that, registers the
+// page's classes in the run's table in the order met, counts, writes the
+// detail lines (whose class fields are as wide as the longest class
+// registered so far in the run, hence in file order) and the visual file.
+// With one thread the two steps follow each other, pair by pair, so a run
+// with -j N writes exactly what a run without it writes.
+//
 // A file pair that cannot be read or compared is reported and the run goes
 // on. An XML file that cannot be opened at all ends the run: its
 // NQLoadXmlError leaves doEval, and the report stream is closed with what was
@@ -13,14 +23,18 @@
 #include "eval/NQWexa.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
 
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
+#include "eval/NQPairRunner.h"
 #include "eval/NQReportWriter.h"
+#include "image/NQLogger.h"
 #include "imageio/NQSharedPageImages.h"
 #include "xml/NQxml.h"
 
@@ -50,9 +64,10 @@ std::string visualName(const std::string& name) {
 // model's rules, ...) comes back as false, except a file that cannot be
 // opened at all, which ends the run.
 bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document,
-                  NQSharedPageImages& images) {
+                  NQSharedPageImages& images, std::ostream& messages) {
     try {
         NQxml reader;
+        reader.nqSetMessageStream(messages);
         document = reader.nqReadFromXmlFile(file, imageDir, &images);
         return true;
     } catch (const NQLoadXmlError&) {
@@ -62,7 +77,37 @@ bool readDocument(const std::string& file, const std::string& imageDir, NQDocume
     }
 }
 
+std::string evaluationError(const std::string& resultFile, std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        return "Evaluation Error at " + resultFile + ": " + e.what();
+    } catch (...) {
+        return "Evaluation Error at " + resultFile;
+    }
+}
+
 }  // namespace
+
+// One page pair of a file pair's work.
+struct NQPagePairWork {
+    NQPage* result;
+    NQPage* gt;
+    NQClassTable classes;                // the classes the matching met, in order
+    std::unique_ptr<NQPageMatch> match;  // null: matching failed (or not done, -zoneclass)
+};
+
+// What a file pair's work leaves for its commit.
+struct NQPairWork {
+    enum class Stage { GtMissing, ResultUnread, GtUnread, Read };
+    NQFilePair pair;
+    Stage stage = Stage::GtMissing;
+    std::ostringstream messages;     // standard output of the work, in order
+    std::exception_ptr loadXmlError;  // an XML file that cannot be opened: ends the run
+    std::unique_ptr<NQDocument> result, gt;
+    std::vector<NQPagePairWork> pages;
+    std::exception_ptr failure;  // why matching the last page of `pages` failed
+};
 
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
@@ -121,73 +166,145 @@ void NQWexa::doEval() {
     NQReportWriter writer(report, options_.zoneClassMode);
     writer.printIntro();
     writer.printHead(options_.commandLine, options_.detailMode);
-    for (const NQFilePair& pair : filePairs()) {
-        if (!pair.gtFound) {
-            say(pair.gtFile + " is not found!!!");
-            continue;
-        }
-        compareDoc(pair.resultFile, pair.gtFile, pair.visualFile, report);
-    }
+    const std::vector<NQFilePair> pairs = filePairs();
+    std::vector<std::unique_ptr<NQPairWork>> work(pairs.size());
+    NQPairRunner::run(
+        pairs.size(), options_.threads, [&](std::size_t i) { work[i] = evaluatePair(pairs[i]); },
+        [&](std::size_t i) {
+            commitPair(*work[i], report);
+            work[i].reset();
+        });
     writer.summary(classes_, fileCount);
     writer.printEnd();
 }
 
 void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                         const std::string& visualFile, std::ostream& report) {
-    NQDocument result, gt;
+    const std::unique_ptr<NQPairWork> work =
+        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
+    commitPair(*work, report);
+}
+
+std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
+    auto work = std::make_unique<NQPairWork>();
+    work->pair = pair;
+    if (!pair.gtFound)
+        return work;
+    // Whatever the library logs on standard output while this pair is read
+    // is shown with the pair's other lines.
+    const NQLogger::Capture capture(work->messages);
+    work->result = std::make_unique<NQDocument>();
+    work->gt = std::make_unique<NQDocument>();
     // Both documents almost always name the same page image: it is decoded
     // for the result and handed to the ground truth as it is.
     NQSharedPageImages images;
-    if (!readDocument(resultFile, options_.imagePath, result, images)) {
-        say("File read Error at " + resultFile);
+    try {
+        work->stage = NQPairWork::Stage::ResultUnread;
+        if (!readDocument(pair.resultFile, options_.imagePath, *work->result, images,
+                          work->messages)) {
+            work->messages << "File read Error at " << pair.resultFile << '\n';
+            return work;
+        }
+        work->messages << pair.resultFile << '\n';
+        work->stage = NQPairWork::Stage::GtUnread;
+        if (!readDocument(pair.gtFile, options_.imagePath, *work->gt, images, work->messages)) {
+            work->messages << "File read Error at " << pair.gtFile << '\n';
+            return work;
+        }
+    } catch (const NQLoadXmlError&) {
+        work->loadXmlError = std::current_exception();
+        return work;
+    }
+    work->stage = NQPairWork::Stage::Read;
+
+    const NQDocument::PageList& resultPages = work->result->nqGetPageList();
+    const NQDocument::PageList& gtPages = work->gt->nqGetPageList();
+    auto r = resultPages.begin();
+    auto g = gtPages.begin();
+    for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g)
+        work->pages.push_back(NQPagePairWork{*r, *g, NQClassTable(), nullptr});
+    if (options_.zoneClassMode)
+        return work;
+    // The default comparison's matching is the costly part of a page; what
+    // depends on the run (class numbers, detail widths) waits for the commit.
+    for (std::size_t k = 0; k < work->pages.size(); ++k) {
+        NQPagePairWork& page = work->pages[k];
+        try {
+            page.match = std::make_unique<NQPageMatch>(
+                matcher_.match(*page.result, *page.gt, page.classes));
+        } catch (...) {
+            work->failure = std::current_exception();
+            work->pages.resize(k + 1);
+            break;
+        }
+    }
+    return work;
+}
+
+void NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
+    std::cout << work.messages.str();
+    if (work.loadXmlError)
+        std::rethrow_exception(work.loadXmlError);
+    if (work.stage == NQPairWork::Stage::GtMissing) {
+        say(work.pair.gtFile + " is not found!!!");
         return;
     }
-    say(resultFile);
-    if (!readDocument(gtFile, options_.imagePath, gt, images)) {
-        say("File read Error at " + gtFile);
+    if (work.stage != NQPairWork::Stage::Read)
         return;
-    }
     ++fileCount;
     missCount = 0;
-    const NQDocument::PageList& resultPages = result.nqGetPageList();
-    const NQDocument::PageList& gtPages = gt.nqGetPageList();
-    if (resultPages.empty() || gtPages.empty())
+    if (work.result->nqGetPageList().empty() || work.gt->nqGetPageList().empty())
         return;
 
-    const std::string src = result.nqGetTag("src");
+    const std::string src = work.result->nqGetTag("src");
     if (options_.detailMode)
         NQReportWriter(report, options_.zoneClassMode).printFileHeading(src);
 
     // Nothing a file holds should end the run: a page that cannot be compared
     // ends this pair (counted so far) and the run goes on with the next one.
     try {
-        auto r = resultPages.begin();
-        auto g = gtPages.begin();
-        for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g) {
-            if (options_.zoneClassMode)
-                compareCPage(**r, **g, report);
-            else
-                compareLPage(**r, **g, report);
+        for (NQPagePairWork& page : work.pages) {
+            if (options_.zoneClassMode) {
+                compareCPage(*page.result, *page.gt, report);
+                continue;
+            }
+            // The classes a failed matching met stay registered, as they would
+            // have been had it run here.
+            classes_.merge(page.classes);
+            if (!page.match) {
+                say(evaluationError(work.pair.resultFile, work.failure));
+                return;
+            }
+            commitLPage(*page.match, *page.result, report);
         }
-    } catch (const std::exception& e) {
-        say("Evaluation Error at " + resultFile + ": " + e.what());
-        return;
     } catch (...) {
-        say("Evaluation Error at " + resultFile);
+        say(evaluationError(work.pair.resultFile, std::current_exception()));
         return;
     }
 
     if (options_.visualMode) {
-        NQxml writer(result, src);
-        if (!writer.nqSaveToXmlFile(visualFile))
-            say("Visual file " + visualFile + " can not be written!!!");
+        NQxml writer(*work.result, src);
+        if (!writer.nqSaveToXmlFile(work.pair.visualFile))
+            say("Visual file " + work.pair.visualFile + " can not be written!!!");
     }
 }
 
 // ---- page comparison ----------------------------------------------------------------------
 
 void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
-    const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
+    NQClassTable met;
+    std::unique_ptr<NQPageMatch> match;
+    try {
+        match = std::make_unique<NQPageMatch>(matcher_.match(resultPage, gtPage, met));
+    } catch (...) {
+        classes_.merge(met);
+        throw;
+    }
+    classes_.merge(met);
+    commitLPage(*match, resultPage, report);
+}
+
+void NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report) {
     updateConfMatrix(match);
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);

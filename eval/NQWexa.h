@@ -2,6 +2,7 @@
 #define NQ_EVAL_NQWEXA_H
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 
 class NQPage;
 class NQZone;
+struct NQPairWork;
 
 // One result file of a run with its ground-truth partner and the name of its
 // annotated copy.
@@ -39,6 +41,8 @@ public:
     // ---- run (evaluation driver) ------------------------------------------
     // The whole run. An XML file that cannot be opened at all raises
     // NQLoadXmlError; the report then holds everything written before it.
+    // With -j N the file pairs are read and compared on N threads; what the
+    // run writes is the same as with one.
     void doEval();
     // The file pairs of the run in the order they are evaluated.
     std::vector<NQFilePair> filePairs() const;
@@ -133,6 +137,15 @@ public:
     const std::string& getVisualPath() const { return options_.visualPath; }
 
 private:
+    // The part of a file pair that touches nothing shared: reading both
+    // documents and matching their pages. Safe to run on any thread.
+    std::unique_ptr<NQPairWork> evaluatePair(const NQFilePair& pair) const;
+    // The rest, in file order on the run's thread: messages, counts, report
+    // lines and the visual file.
+    void commitPair(NQPairWork& work, std::ostream& report);
+    // Counts a matched page pair and writes its report lines and annotations.
+    void commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report);
+
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;

@@ -34,7 +34,8 @@ enum class Option {
     Merge,
     LineId,
     Accept,
-    Reject
+    Reject,
+    Threads
 };
 
 struct OptionEntry {
@@ -58,6 +59,7 @@ constexpr OptionEntry kOptions[] = {
     {"-lid", Option::LineId, false},
     {"-az", Option::Accept, true},
     {"-naz", Option::Reject, true},
+    {"-j", Option::Threads, true},
 };
 
 constexpr const char* kDefaultReport = "WEXA-Eval.txt";
@@ -99,6 +101,17 @@ bool readWords(const std::string& file, std::vector<std::string>& words) {
     while (in >> word)
         words.push_back(word);
     return true;
+}
+
+// The value of -j: a whole number from 1 to the limit, nothing else.
+unsigned threadCount(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 3 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned count = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+    if (count < 1 || count > NQWexaOptions::kMaxThreads)
+        endRun("The -j option requires a number of threads from 1 to " +
+               std::to_string(NQWexaOptions::kMaxThreads) + ".");
+    return count;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -213,6 +226,9 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 rejectMode = true;
                 if (!readWords(value, rejectList))
                     endRun(value + " is not found");
+                break;
+            case Option::Threads:
+                threads = threadCount(value);
                 break;
         }
     }

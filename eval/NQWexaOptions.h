@@ -60,6 +60,9 @@ struct NQWexaOptions {
     std::string imagePath;
     std::string visualPath;
     std::vector<std::string> mergeList;
+    // File pairs evaluated at the same time (-j); the output does not depend on it.
+    unsigned threads = 1;
+    static constexpr unsigned kMaxThreads = 64;
 };
 
 #endif
