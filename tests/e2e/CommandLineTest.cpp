@@ -95,7 +95,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "The -t option requires a value.\n"},
         RefusedLine{"VisualDirectoryWithoutParent",
                     {"-g", "gt", "-r", "res", "-v", "no/vis"},
-                    "Visual path no/vis can not be created!!!\n"}),
+                    "Visual path no/vis can not be created!!!\n"},
+        RefusedLine{"ThreadsNotAWholeNumber",
+                    {"-g", "gt", "-r", "res", "-j", "2x"},
+                    "The -j option requires a number of threads from 1 to 64.\n"},
+        RefusedLine{"ThreadsBeyondTheLimit",
+                    {"-j", "65", "-g", "gt"},
+                    "The -j option requires a number of threads from 1 to 64.\n"},
+        RefusedLine{"ThreadsZero",
+                    {"-g", "gt", "-r", "res", "-j", "0"},
+                    "The -j option requires a number of threads from 1 to 64.\n"}),
     [](const ::testing::TestParamInfo<RefusedLine>& info) { return std::string(info.param.name); });
 
 TEST(WexaRun, MixedLayoutWritesHeadEmptySummaryAndEnd) {
