@@ -32,10 +32,11 @@ std::vector<long long> splitNumbers(const std::string& text) {
     while (pos < text.size()) {
         const std::size_t end = text.find_first_of(",;()", pos);
         const std::size_t stop = end == std::string::npos ? text.size() : end;
-        if (stop > pos) {
-            const std::string piece = text.substr(pos, stop - pos);
-            numbers.push_back(std::strtoll(piece.c_str(), nullptr, 10));
-        }
+        // strtoll stops at the first character that is not part of a number,
+        // at the latest at the separator that ends the piece, so it reads the
+        // piece in place.
+        if (stop > pos)
+            numbers.push_back(std::strtoll(text.c_str() + pos, nullptr, 10));
         pos = stop + 1;
     }
     return numbers;

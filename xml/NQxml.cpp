@@ -159,9 +159,10 @@ void checkDocumentText(const std::string& text) {
 // ones, as tags of `owner`, replacing tags of the same name.
 template <typename Owner>
 void copyFreeAttributes(const xml& cursor, const std::vector<std::string>& reserved, Owner& owner) {
-    for (const auto& attribute : cursor.GetDynamicAttrib(1))
-        if (!contains(reserved, attribute.first))
-            owner.nqSetTag(attribute.first, attribute.second, true);
+    cursor.forEachDynamicAttrib(1, [&](std::string&& name, std::string&& value) {
+        if (!contains(reserved, name))
+            owner.nqSetTag(name, value, true);
+    });
 }
 
 }  // namespace

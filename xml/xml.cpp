@@ -287,28 +287,25 @@ std::string xml::GetAttribName(std::size_t pos) const {
     return text_.substr(begin, end - begin);
 }
 
-std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
-    checked(cursor_);
-    const std::size_t gt = checked(startTagEnd(cursor_));
-    std::map<std::string, std::string> attributes;
-
+std::size_t xml::firstDynamicEquals(int first) const {
     std::size_t eq = cursor_;
     for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
         eq = text_.find('=', eq + 1);
+    return eq;
+}
 
-    for (; eq != std::string::npos && eq < gt; eq = text_.find('=', eq + 1)) {
-        std::string name = GetAttribName(eq);
-        // A repeated name keeps the value of its first occurrence, which is
-        // also what the search below would find again.
-        const auto at = attributes.lower_bound(name);
-        if (at != attributes.end() && at->first == name)
-            continue;
-        const std::size_t found = findInStartTag(name + "=", gt);
-        // With blanks around the "=", name + "=" does not occur; the value is
-        // then the quoted text after this "=".
-        const std::size_t valueFrom = found != npos ? found + name.size() + 1 : eq + 1;
-        attributes.emplace_hint(at, std::move(name), quotedValueAfter(valueFrom));
-    }
+std::string xml::dynamicValue(const std::string& name, std::size_t eq, std::size_t tagEnd) const {
+    const std::size_t found = findInStartTag(name + "=", tagEnd);
+    // With blanks around the "=", name + "=" does not occur; the value is then
+    // the quoted text after this "=".
+    return quotedValueAfter(found != npos ? found + name.size() + 1 : eq + 1);
+}
+
+std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
+    std::map<std::string, std::string> attributes;
+    forEachDynamicAttrib(first, [&attributes](std::string&& name, std::string&& value) {
+        attributes.emplace(std::move(name), std::move(value));
+    });
     return attributes;
 }
 

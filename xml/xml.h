@@ -1,9 +1,11 @@
 #ifndef NQ_XML_XML_H
 #define NQ_XML_XML_H
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
 // A small XML reader and editor that works directly on the text of one
 // document. There is no node tree: a cursor holds the position of the "<" of
@@ -87,6 +89,11 @@ public:
     // Every attribute of the current start tag, starting at its first-th "="
     // (1 collects all). An "=" inside a value counts as another attribute.
     std::map<std::string, std::string> GetDynamicAttrib(int first) const;
+    // The attributes GetDynamicAttrib would return, handed to `take` one by
+    // one (in the order of the start tag, each name once) without building
+    // the map.
+    template <typename Take>
+    void forEachDynamicAttrib(int first, Take take) const;
 
     // ---- editing: true on success ------------------------------------------------
     // Inserts "\n", level - 1 tabs, "<name>", "\n", data, level - 1 tabs,
@@ -118,9 +125,32 @@ private:
     std::size_t enclosingElement(std::size_t pos) const;
     std::size_t findInStartTag(const std::string& name, std::size_t tagEnd) const;
     std::string quotedValueAfter(std::size_t pos) const;
+    // The first "=" of the dynamic attributes from the first-th one, and the
+    // value of the attribute named `name` at the "=" at `eq`.
+    std::size_t firstDynamicEquals(int first) const;
+    std::string dynamicValue(const std::string& name, std::size_t eq, std::size_t tagEnd) const;
 
     std::string text_;
     std::size_t cursor_ = npos;
 };
+
+template <typename Take>
+void xml::forEachDynamicAttrib(int first, Take take) const {
+    checked(cursor_);
+    const std::size_t gt = checked(startTagEnd(cursor_));
+    // A repeated name keeps the value of its first occurrence, which is also
+    // what the value search would find again. Start tags hold few names.
+    std::vector<std::string> seen;
+    seen.reserve(16);
+    for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < gt;
+         eq = text_.find('=', eq + 1)) {
+        std::string name = GetAttribName(eq);
+        if (std::find(seen.begin(), seen.end(), name) != seen.end())
+            continue;
+        std::string value = dynamicValue(name, eq, gt);
+        seen.push_back(name);
+        take(std::move(name), std::move(value));
+    }
+}
 
 #endif
