@@ -4,7 +4,9 @@
 // directory is looked for, by name, in the ground-truth directory. Each pair
 // is read, compared page by page in step, and, with -v, written back
 // annotated. The work is done by the parts (options, matcher, class table,
-// report writer, annotator); this file only puts them in order.
+// report writer, annotator); this file only puts them in order. What each
+// page and pair gave is handed, as records, to the run's observers (JSON,
+// pictures, progress line), which never see the report stream.
 //
 // A pair is handled in two steps (see NQPairRunner). Its work reads both
 // documents and matches their pages; it changes nothing but the pair's own
@@ -12,9 +14,10 @@
 // own, and keeps what it would print. Its commit prints that, registers the
 // page's classes in the run's table in the order met, counts, writes the
 // detail lines (whose class fields are as wide as the longest class
-// registered so far in the run, hence in file order) and the visual file.
-// With one thread the two steps follow each other, pair by pair, so a run
-// with -j N writes exactly what a run without it writes.
+// registered so far in the run, hence in file order), tells the observers
+// and writes the visual file. With one thread the two steps follow each
+// other, pair by pair, so a run with -j N writes exactly what a run without
+// it writes.
 //
 // A file pair that cannot be read or compared is reported and the run goes
 // on. An XML file that cannot be opened at all ends the run: its
@@ -32,7 +35,10 @@
 
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
+#include "eval/NQJsonWriter.h"
 #include "eval/NQPairRunner.h"
+#include "eval/NQPictureWriter.h"
+#include "eval/NQProgressLine.h"
 #include "eval/NQReportWriter.h"
 #include "image/NQLogger.h"
 #include "imageio/NQSharedPageImages.h"
@@ -41,10 +47,6 @@
 namespace {
 
 namespace fs = boost::filesystem;
-
-void say(const std::string& line) {
-    std::cout << line << '\n';
-}
 
 bool pathExists(const std::string& path) {
     boost::system::error_code ignored;
@@ -77,16 +79,6 @@ bool readDocument(const std::string& file, const std::string& imageDir, NQDocume
     }
 }
 
-std::string evaluationError(const std::string& resultFile, std::exception_ptr failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-        return "Evaluation Error at " + resultFile + ": " + e.what();
-    } catch (...) {
-        return "Evaluation Error at " + resultFile;
-    }
-}
-
 }  // namespace
 
 // One page pair of a file pair's work.
@@ -94,7 +86,7 @@ struct NQPagePairWork {
     NQPage* result;
     NQPage* gt;
     NQClassTable classes;                // the classes the matching met, in order
-    std::unique_ptr<NQPageMatch> match;  // null: matching failed (or not done, -zoneclass)
+    std::unique_ptr<NQPageMatch> match;  // null: not matched (-zoneclass) or matching failed
 };
 
 // What a file pair's work leaves for its commit.
@@ -102,7 +94,7 @@ struct NQPairWork {
     enum class Stage { GtMissing, ResultUnread, GtUnread, Read };
     NQFilePair pair;
     Stage stage = Stage::GtMissing;
-    std::ostringstream messages;     // standard output of the work, in order
+    std::ostringstream messages;      // standard output of the work, in order
     std::exception_ptr loadXmlError;  // an XML file that cannot be opened: ends the run
     std::unique_ptr<NQDocument> result, gt;
     std::vector<NQPagePairWork> pages;
@@ -111,6 +103,47 @@ struct NQPairWork {
 
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
+}
+
+void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
+    observers_.push_back(std::move(observer));
+}
+
+void NQWexa::addRequestedObservers() {
+    if (options_.jsonMode)
+        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath));
+    if (options_.pictureMode)
+        addObserver(std::make_unique<NQPictureWriter>(options_.picturePath));
+    if (NQProgressLine::wanted())
+        addObserver(std::make_unique<NQProgressLine>(std::cerr));
+}
+
+void NQWexa::say(const std::string& line) {
+    for (const auto& observer : observers_)
+        observer->beforeMessage();
+    std::cout << line << '\n';
+    for (const auto& observer : observers_)
+        observer->afterMessage();
+}
+
+void NQWexa::sayKept(const std::string& lines) {
+    if (lines.empty())
+        return;
+    for (const auto& observer : observers_)
+        observer->beforeMessage();
+    std::cout << lines;
+    for (const auto& observer : observers_)
+        observer->afterMessage();
+}
+
+void NQWexa::notify(const std::function<void(NQRunObserver&)>& call) {
+    for (const auto& observer : observers_) {
+        try {
+            call(*observer);
+        } catch (const std::exception& problem) {
+            say(problem.what());
+        }
+    }
 }
 
 void NQWexa::printIntro(std::ostream& report) const {
@@ -143,8 +176,8 @@ std::vector<NQFilePair> NQWexa::filePairs() const {
             continue;
         names.push_back(name);
     }
-    if (failed)
-        say("Result path " + options_.resultPath + " can not be read!!!");
+    if (failed)  // listed before the run starts, so no observer is drawing yet
+        std::cout << "Result path " << options_.resultPath << " can not be read!!!\n";
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         NQFilePair pair{options_.resultPath + "/" + name, options_.gtPath + "/" + name,
@@ -156,6 +189,7 @@ std::vector<NQFilePair> NQWexa::filePairs() const {
 }
 
 void NQWexa::doEval() {
+    addRequestedObservers();
     if (!options_.zoneClassMode)
         addType("unmatch");
 
@@ -167,22 +201,34 @@ void NQWexa::doEval() {
     writer.printIntro();
     writer.printHead(options_.commandLine, options_.detailMode);
     const std::vector<NQFilePair> pairs = filePairs();
+    notify([&](NQRunObserver& o) { o.runStarted(options_, pairs.size()); });
     std::vector<std::unique_ptr<NQPairWork>> work(pairs.size());
-    NQPairRunner::run(
-        pairs.size(), options_.threads, [&](std::size_t i) { work[i] = evaluatePair(pairs[i]); },
-        [&](std::size_t i) {
-            commitPair(*work[i], report);
-            work[i].reset();
-        });
+    try {
+        NQPairRunner::run(
+            pairs.size(), options_.threads,
+            [&](std::size_t k) { work[k] = evaluatePair(pairs[k]); },
+            [&](std::size_t k) {
+                notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
+                NQPairRecord record = commitPair(*work[k], report);
+                work[k].reset();
+                record.index = k;
+                notify([&](NQRunObserver& o) { o.pairFinished(record); });
+            });
+    } catch (const NQLoadXmlError&) {
+        // The observers get what was compared before the run stopped.
+        notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, false); });
+        throw;
+    }
     writer.summary(classes_, fileCount);
     writer.printEnd();
+    notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
 }
 
-void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
-                        const std::string& visualFile, std::ostream& report) {
+NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
+                                const std::string& visualFile, std::ostream& report) {
     const std::unique_ptr<NQPairWork> work =
         evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
-    commitPair(*work, report);
+    return commitPair(*work, report);
 }
 
 std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
@@ -241,45 +287,69 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     return work;
 }
 
-void NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
-    std::cout << work.messages.str();
+NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
+    NQPairRecord record;
+    record.files = work.pair;
+    sayKept(work.messages.str());
     if (work.loadXmlError)
         std::rethrow_exception(work.loadXmlError);
-    if (work.stage == NQPairWork::Stage::GtMissing) {
-        say(work.pair.gtFile + " is not found!!!");
-        return;
+    switch (work.stage) {
+        case NQPairWork::Stage::GtMissing:
+            say(work.pair.gtFile + " is not found!!!");
+            record.status = NQPairStatus::GtMissing;
+            return record;
+        case NQPairWork::Stage::ResultUnread:
+            record.status = NQPairStatus::ResultReadError;
+            return record;
+        case NQPairWork::Stage::GtUnread:
+            record.status = NQPairStatus::GtReadError;
+            return record;
+        case NQPairWork::Stage::Read:
+            break;
     }
-    if (work.stage != NQPairWork::Stage::Read)
-        return;
     ++fileCount;
     missCount = 0;
-    if (work.result->nqGetPageList().empty() || work.gt->nqGetPageList().empty())
-        return;
-
     const std::string src = work.result->nqGetTag("src");
+    record.src = src;
+    if (work.result->nqGetPageList().empty() || work.gt->nqGetPageList().empty()) {
+        record.status = NQPairStatus::NoPages;
+        return record;
+    }
+
     if (options_.detailMode)
         NQReportWriter(report, options_.zoneClassMode).printFileHeading(src);
 
     // Nothing a file holds should end the run: a page that cannot be compared
     // ends this pair (counted so far) and the run goes on with the next one.
+    const std::string& resultFile = work.pair.resultFile;
     try {
-        for (NQPagePairWork& page : work.pages) {
+        for (NQPagePairWork& pagePair : work.pages) {
+            NQPageRecord page;
             if (options_.zoneClassMode) {
-                compareCPage(*page.result, *page.gt, report);
-                continue;
+                page = compareCPage(*pagePair.result, *pagePair.gt, report);
+            } else {
+                // The classes a failed matching met stay registered, as they
+                // would have been had it run here.
+                classes_.merge(pagePair.classes);
+                if (!pagePair.match)
+                    std::rethrow_exception(work.failure);
+                page = commitLPage(*pagePair.match, *pagePair.result, report);
             }
-            // The classes a failed matching met stay registered, as they would
-            // have been had it run here.
-            classes_.merge(page.classes);
-            if (!page.match) {
-                say(evaluationError(work.pair.resultFile, work.failure));
-                return;
-            }
-            commitLPage(*page.match, *page.result, report);
+            page.number = record.pages.size() + 1;
+            const NQImage& image = pagePair.result->nqGetPageImageRef();
+            notify([&](NQRunObserver& o) { o.pageCompared(record.files, page, image); });
+            record.pages.push_back(std::move(page));
         }
+    } catch (const std::exception& e) {
+        say("Evaluation Error at " + resultFile + ": " + e.what());
+        record.status = NQPairStatus::EvaluationError;
+        record.error = e.what();
+        return record;
     } catch (...) {
-        say(evaluationError(work.pair.resultFile, std::current_exception()));
-        return;
+        say("Evaluation Error at " + resultFile);
+        record.status = NQPairStatus::EvaluationError;
+        record.error = "unknown error";
+        return record;
     }
 
     if (options_.visualMode) {
@@ -287,11 +357,12 @@ void NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
         if (!writer.nqSaveToXmlFile(work.pair.visualFile))
             say("Visual file " + work.pair.visualFile + " can not be written!!!");
     }
+    return record;
 }
 
 // ---- page comparison ----------------------------------------------------------------------
 
-void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     NQClassTable met;
     std::unique_ptr<NQPageMatch> match;
     try {
@@ -301,21 +372,26 @@ void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
         throw;
     }
     classes_.merge(met);
-    commitLPage(*match, resultPage, report);
+    return commitLPage(*match, resultPage, report);
 }
 
-void NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report) {
+NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
+                                 std::ostream& report) {
     updateConfMatrix(match);
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);
         writer.printPageHeading(resultPage.nqGetPageId());
         writer.printDetail(match, classes_);
     }
+    // Taken before the annotation appends the missed zones to the page.
+    NQPageRecord page = NQPageRecord::fromMatch(match);
+    page.pageId = resultPage.nqGetPageId();
     if (options_.visualMode)
         saveVisual(match, resultPage);
+    return page;
 }
 
-void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
     NQReportWriter writer(report, options_.zoneClassMode);
@@ -327,8 +403,8 @@ void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
     for (const NQIdPair& pair : pairs) {
         addType(pair.type);
         if (pair.partner == nullptr) {
-            std::cout << "Couldn't find mathcing zone( ID : " << pair.zone->nqGetZoneId()
-                      << " ) on Ground-truth\n";
+            say("Couldn't find mathcing zone( ID : " + pair.zone->nqGetZoneId() +
+                " ) on Ground-truth");
             continue;
         }
         addType(pair.gtType);
@@ -343,6 +419,9 @@ void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
     }
     if (options_.detailMode)
         writer.printIdOverall(correct, static_cast<unsigned>(pairs.size()));
+    NQPageRecord page = NQPageRecord::fromIdPairs(pairs, gtPage);
+    page.pageId = resultPage.nqGetPageId();
+    return page;
 }
 
 void NQWexa::getZones(NQPage& page, std::vector<NQMZone>& regions) {

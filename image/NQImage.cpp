@@ -541,13 +541,32 @@ void NQImage::nqSetTag(const std::string& name, const std::string& value, bool o
 
 // ---- statistics -------------------------------------------------------------
 
+double NQImageStats::varianceFromSums(std::int64_t count, std::int64_t sum,
+                                      std::uint64_t sumOfSquares) {
+    if (count < 2)
+        return 0.0;
+    // With sum = q count + r, the central sum of squares is
+    // sum (v - q)^2 - r^2 / count; the first term is an exact integer, so the
+    // only roundings are the last subtraction and division.
+    const std::int64_t q = sum / count;
+    const std::int64_t r = sum % count;
+    const std::int64_t aroundQ =
+        static_cast<std::int64_t>(sumOfSquares) - q * q * count - 2 * q * r;
+    const double central =
+        static_cast<double>(aroundQ) - static_cast<double>(r) * static_cast<double>(r) / count;
+    return central > 0 ? central / static_cast<double>(count - 1) : 0.0;
+}
+
 namespace {
 
 // Moments of one channel given its histogram of 256 values.
 void channelMoments(const std::uint64_t (&histogram)[256], std::uint64_t count, double& mean,
                     double& median, double& stdDev, double& skewness, double& kurtosis) {
-    std::uint64_t sum = 0;
-    for (int v = 0; v < 256; ++v) sum += histogram[v] * v;
+    std::uint64_t sum = 0, sumOfSquares = 0;
+    for (int v = 0; v < 256; ++v) {
+        sum += histogram[v] * v;
+        sumOfSquares += histogram[v] * v * v;
+    }
     mean = count > 0 ? static_cast<double>(sum) / count : 0.0;
 
     median = 0;
@@ -565,22 +584,22 @@ void channelMoments(const std::uint64_t (&histogram)[256], std::uint64_t count, 
         median = (low + high) / 2.0;
     }
 
-    double m2 = 0, m3 = 0, m4 = 0;
-    for (int v = 0; v < 256; ++v) {
-        if (histogram[v] == 0) continue;
-        const double d = v - mean;
-        const double n = static_cast<double>(histogram[v]);
-        m2 += n * d * d;
-        m3 += n * d * d * d;
-        m4 += n * d * d * d * d;
-    }
     if (count < 2) {
         stdDev = 0;
         skewness = std::numeric_limits<double>::quiet_NaN();
         kurtosis = std::numeric_limits<double>::quiet_NaN();
         return;
     }
-    const double variance = m2 / static_cast<double>(count - 1);
+    double m3 = 0, m4 = 0;
+    for (int v = 0; v < 256; ++v) {
+        if (histogram[v] == 0) continue;
+        const double d = v - mean;
+        const double n = static_cast<double>(histogram[v]);
+        m3 += n * d * d * d;
+        m4 += n * d * d * d * d;
+    }
+    const double variance = NQImageStats::varianceFromSums(
+        static_cast<std::int64_t>(count), static_cast<std::int64_t>(sum), sumOfSquares);
     stdDev = std::sqrt(variance);
     skewness = (m3 / count) / (variance * stdDev);
     kurtosis = (m4 / count) / (variance * variance);

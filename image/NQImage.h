@@ -6,9 +6,11 @@
 #include <memory>
 #include <string>
 
+#include "docmodel/NQPoint.h"
 #include "image/NQColor.h"
 #include "image/NQImageHead.h"
 
+class NQAngle;
 class NQBaseImage;
 class NQZone;
 
@@ -20,6 +22,13 @@ struct NQImageStats {
     double stdDev[3] = {0, 0, 0};
     double skewness[3] = {0, 0, 0};
     double kurtosis[3] = {0, 0, 0};
+
+    // Sample variance (divided by count - 1) of `count` values of 0 to 255
+    // given their sum and their sum of squares; 0 for fewer than two values.
+    // The image statistics and the window statistics of the local
+    // binarisation both use it, so the same sums give the same bits.
+    static double varianceFromSums(std::int64_t count, std::int64_t sum,
+                                   std::uint64_t sumOfSquares);
 };
 
 // The in-memory raster: a header plus one block of height x row size bytes.
@@ -30,6 +39,9 @@ struct NQImageStats {
 class NQImage {
 public:
     enum NQColorChannels : int { NQ_RED = 0, NQ_GREEN = 1, NQ_BLUE = 2 };
+    // NQ_HORIZONTAL mirrors the columns, NQ_VERTICAL the rows.
+    enum NQDirection : int { NQ_HORIZONTAL = 1, NQ_VERTICAL = 2 };
+    enum NQBitOperation : int { NQ_BIT_AND = 1, NQ_BIT_OR = 2, NQ_BIT_XOR = 3 };
 
     // Largest pixel block the library allocates; sizes read from files are
     // checked against it before anything is allocated.
@@ -126,6 +138,94 @@ public:
     void nqDeleteTag(const std::string& name) { head_.nqGetTags().nqDeleteTag(name); }
 
     NQImageStats nqGetStats() const;
+
+    // ---- transforms: each returns a new image and leaves this one unchanged,
+    // except the nqPasteIn... and nqBinaryBitOperationInImage members, which
+    // write into this image. Geometric results keep the source's colour model
+    // and resolution.
+    // Complement of every data byte (1 and 8 bits; nqReverseImage also 24).
+    NQImage nqReverseByteImage() const;
+    NQImage nqReverseImage() const;
+    NQImage nqFlipByteImage(NQDirection direction) const;
+    NQImage nqFlipImage(NQDirection direction) const;
+    // Bilinear for 8 and 24 bits, nearest pixel centre for 1 bit.
+    NQImage nqResizeImage(int width, int height) const;
+    NQImage nqResizeImage(double factor) const;
+    NQImage nqResizeByteImage(int width, int height) const;
+    NQImage nqResizeBitImage(int width, int height) const;
+    // Counter-clockwise on screen by `degrees`; 90, 180 and 270 are exact
+    // pixel permutations. Uncovered pixels take the background, or stay white
+    // when its colour model is unknown.
+    NQImage nqRotateImage(double degrees, const NQColor& background) const;
+    NQImage nqRotateByteImage(double degrees, const NQColor& background) const;
+    NQImage nqRotateBitImage(double degrees, const NQColor& background) const;
+    // `point` rotated counter-clockwise on screen about `origin`, rounded.
+    static NQPoint nqRotatePoint(const NQPoint& point, const NQPoint& origin, double radians);
+    // Shifts rows (NQ_HORIZONTAL) or columns (NQ_VERTICAL) by up to `amount`
+    // pixels; the result is |amount| pixels wider or higher.
+    NQImage nqShearImage(int amount, NQDirection direction, const NQColor& background) const;
+    // Amount height x tan(angle) or width x tan(angle); defined in analysis.
+    NQImage nqShearImage(const NQAngle& angle, NQDirection direction,
+                         const NQColor& background) const;
+    NQImage nqShearBitImage(int amount, NQDirection direction, const NQColor& background) const;
+    // Pasting with the top-left corner of `source` at (x, y). The two
+    // converting forms are defined in analysis (bit-depth conversion).
+    void nqPasteInImage(const NQImage& source, int x, int y);
+    NQImage nqPasteImage(const NQImage& source, int x, int y) const;
+    // Same-depth copies of the source's rows.
+    void nqPasteInByteImage(const NQImage& source, int x, int y);
+    NQImage nqPasteByteImage(const NQImage& source, int x, int y) const;
+    // Byte sum and difference (this minus source) modulo 256 where the source
+    // overlaps; 8 and 24 bits.
+    NQImage nqAddImage(const NQImage& source, int x, int y) const;
+    NQImage nqSubtractImage(const NQImage& source, int x, int y) const;
+    NQImage nqXorImage(const NQImage& source, int x, int y) const;
+    void nqBinaryBitOperationInImage(const NQImage& source, int x, int y, NQBitOperation operation);
+
+    // ---- colour spaces (24 bits; the result keeps this image's header) -----
+    NQImage nqConvertRGBToBGR() const;
+    NQImage nqConvertBGRToRGB() const;
+    NQImage nqConvertRGBToYCrCb() const;
+    NQImage nqConvertYCrCbToRGB() const;
+    NQImage nqConvertToYcrCb() const;     // deprecated form
+    NQImage nqConvertYcrCbToRGB() const;  // deprecated form
+    // Hue in whole degrees (low 8 bits), saturation 0 or 1, value.
+    NQImage nqConvertRGBToHSV() const;
+    NQImage nqConvertHSVToRGB() const;
+    // Hue in degrees (-1 when undefined: black and grey), saturation 0 to 1,
+    // value in the unit of the input.
+    static void RGBtoHSV(float r, float g, float b, float* h, float* s, float* v);
+    static void HSVtoRGB(float* r, float* g, float* b, float h, float s, float v);
+
+    // ---- measures -------------------------------------------------------------
+    // Weighted centroid: dark pixels weigh most in binary and grey images,
+    // bright pixels in colour images.
+    NQPoint nqCentroid() const;
+    NQPoint nqCentroidGray() const;
+    NQPoint nqCentroidBinary() const;
+    NQPoint nqCentroidColor() const;
+    // With corners: the farthest image corner from the centroid. Without: the
+    // farthest pixel that carries weight in the centroid (0 for a blank image).
+    double nqRmax(bool corners) const;
+    double nqRmaxBinary() const;
+    double nqRmaxGray() const;
+    // The largest of the three channels' grey results.
+    double nqRmaxColor() const;
+
+    // The sub-image of the region (x, y, w, h) cut to the bounding box of the
+    // connected component of black pixels that is widest, highest, densest or
+    // heaviest (the first in labelling order on ties). Grey and colour images
+    // are thresholded at `threshold` first (white from it upwards). A region
+    // without black pixels comes back whole. Defined in analysis.
+    NQImage nqSubImageMaxWidthCC(int x, int y, int w, int h, float threshold) const;
+    NQImage nqSubImageMaxHeightCC(int x, int y, int w, int h, float threshold) const;
+    NQImage nqSubImageMaxDensityCC(int x, int y, int w, int h, float threshold) const;
+    NQImage nqSubImageMaxMassCC(int x, int y, int w, int h, float threshold) const;
+
+    // Deprecated: forward to NQNormalize (defined in analysis).
+    NQImage nqNormalizeGlobalImage() const;
+    NQImage nqNormalizeColorImage() const;
+    NQImage nqNormalizeGrayscaleImage() const;
 
     // ---- loading and saving through the image factory (defined in imageio) --
     void nqLoadImage(const char* fileName, NQBaseImage* codec = nullptr);

@@ -13,9 +13,13 @@
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQBMPImage.h"
 #include "imageio/NQBaseImage.h"
+#include "imageio/NQGIFImage.h"
 #include "imageio/NQJPGImage.h"
+#include "imageio/NQPBMImage.h"
 #include "imageio/NQPNGImage.h"
+#include "imageio/NQPPMImage.h"
 #include "imageio/NQTIFFImage.h"
 
 namespace {
@@ -92,8 +96,12 @@ void NQImageFactory::registerLibraryCodecs() {
     // Probing order: TIFF, PPM, PNG, PBM, JPEG, GIF, BMP. Each further codec
     // joins with one line at its place in this list.
     nqRegisterImageType(NQTIFFImage::createImageReader());
+    nqRegisterImageType(NQPPMImage::createImageReader());
     nqRegisterImageType(NQPNGImage::createImageReader());
+    nqRegisterImageType(NQPBMImage::createImageReader());
     nqRegisterImageType(NQJPGImage::createImageReader());
+    nqRegisterImageType(NQGIFImage::createImageReader());
+    nqRegisterImageType(NQBMPImage::createImageReader());
 }
 
 void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {

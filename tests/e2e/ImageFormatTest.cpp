@@ -1,5 +1,6 @@
 // The page image's format does not change an evaluation: the same pages
-// stored as PNG and as TIFF give the same output and the same report.
+// stored as TIFF, PNG, BMP, GIF and PPM give the same output and the same
+// report.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -15,7 +16,7 @@ namespace {
 
 using e2e::zone;
 
-TEST(ImageFormats, PngAndTiffCopiesOfTheSamePagesGiveIdenticalReports) {
+TEST(ImageFormats, CopiesOfTheSamePagesInEveryLosslessFormatGiveIdenticalReports) {
     // Shows: binary, grey and colour pages decode to the same pixels from
     // either format, so every score, pair and count of the run is the same.
     NQImage binary = e2e::pageImage(120, 80, {{10, 10, 40, 20}, {60, 12, 50, 8}, {20, 50, 90, 20}});
@@ -39,19 +40,20 @@ TEST(ImageFormats, PngAndTiffCopiesOfTheSamePagesGiveIdenticalReports) {
     e2e::Workspace ws;
     const std::pair<const char*, const NQImage*> pages[] = {
         {"binary", &binary}, {"grey", &grey}, {"colour", &colour}};
-    std::string reports[2], outputs[2];
-    const char* formats[] = {"tif", "png"};
-    for (int f = 0; f < 2; ++f) {
+    const char* formats[] = {"tif", "png", "bmp", "gif", "ppm"};
+    constexpr int kFormats = sizeof formats / sizeof formats[0];
+    std::string reports[kFormats], outputs[kFormats];
+    for (int f = 0; f < kFormats; ++f) {
         const std::string dir = formats[f];
         for (const char* sub : {"", "/gt", "/res", "/images"})
             boost::filesystem::create_directory(ws.file(dir + sub));
         for (const auto& [name, image] : pages) {
             const std::string file = std::string(name) + "." + formats[f];
-            if (f == 0)
-                image->nqSaveImage(ws.file(dir + "/images/" + file).c_str());
-            else
+            if (f == 1)
                 NQPNGImage::createImageReader()->nqSaveImage(
                     ws.file(dir + "/images/" + file).c_str(), *image);
+            else
+                image->nqSaveImage(ws.file(dir + "/images/" + file).c_str());
             ws.write(dir + "/gt/" + name + ".xml", e2e::documentXml(file, 120, 80, truth));
             ws.write(dir + "/res/" + name + ".xml", e2e::documentXml(file, 120, 80, result));
         }
@@ -61,13 +63,16 @@ TEST(ImageFormats, PngAndTiffCopiesOfTheSamePagesGiveIdenticalReports) {
         outputs[f] = run.out;
         // The page headings name the image files; the names are as long in either format.
         reports[f] = std::regex_replace(e2e::maskTimes(ws.read(dir + "/report.txt")),
-                                        std::regex("\\.png\n"), ".tif\n");
+                                        std::regex("\\.(png|bmp|gif|ppm)\n"), ".tif\n");
     }
     EXPECT_EQ(outputs[0], "res/binary.xml\nres/colour.xml\nres/grey.xml\n");
-    EXPECT_EQ(outputs[1], outputs[0]);
+    for (int f = 1; f < kFormats; ++f) {
+        SCOPED_TRACE(formats[f]);
+        EXPECT_EQ(outputs[f], outputs[0]);
+        EXPECT_EQ(reports[f], reports[0]);
+    }
     EXPECT_NE(reports[0].find("- Number of Files : 3\n"), std::string::npos) << reports[0];
     EXPECT_NE(reports[0].find("grey.tif\n========\n"), std::string::npos) << reports[0];
-    EXPECT_EQ(reports[1], reports[0]);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Runs with -j 3 write exactly what runs with -j 1 write: the report (but for
-// its time stamps and the command line), standard output, and every visual
-// file byte for byte. Shown on the example data set and the real scans in
+// its time stamps and the command line), standard output, every visual file
+// byte for byte and, on the example set, the JSON outcome (but for the
+// options) and the page pictures. Shown on the example data set and the real scans in
 // each comparison mode, and on a directory whose pairs fail in every way a
 // pair can, up to an XML file that ends the run.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <regex>
 
 #include <boost/filesystem.hpp>
+#include <nlohmann/json.hpp>
 
 #include "tests/e2e/E2ESupport.h"
 #include "tests/e2e/Fixtures.h"
@@ -23,34 +25,52 @@ struct Outcome {
     e2e::Run run;
     std::string report;
     std::map<std::string, std::string> visual;  // file name -> bytes
+    nlohmann::json json;                        // with -json, without its options
+    std::map<std::string, std::string> pictures;
 };
+
+std::map<std::string, std::string> filesOf(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    if (fs::is_directory(dir))
+        for (fs::directory_iterator entry(dir), end; entry != end; ++entry)
+            files[entry->path().filename().string()] = nqtest::readFile(entry->path().string());
+    return files;
+}
 
 std::string withoutCommandLine(const std::string& report) {
     static const std::regex command("Command Option : [^\n]*\n");
     return std::regex_replace(e2e::maskTimes(report), command, "Command Option : <words>\n");
 }
 
-Outcome runWith(const std::string& dir, std::vector<std::string> words,
-                const std::string& threads) {
+Outcome runWith(const std::string& dir, std::vector<std::string> words, const std::string& threads,
+                bool outputs) {
     const std::string tag = "j" + threads;
     words.insert(words.end(), {"-o", tag + ".txt", "-v", tag, "-j", threads});
+    if (outputs)
+        words.insert(words.end(), {"-json", tag + ".json", "-vimg", tag + "-pictures"});
     Outcome outcome;
     outcome.run = e2e::runWexa(dir, words);
     outcome.report = withoutCommandLine(nqtest::readFile(dir + "/" + tag + ".txt"));
-    if (fs::is_directory(dir + "/" + tag))
-        for (fs::directory_iterator entry(dir + "/" + tag), end; entry != end; ++entry)
-            outcome.visual[entry->path().filename().string()] =
-                nqtest::readFile(entry->path().string());
+    outcome.visual = filesOf(dir + "/" + tag);
+    if (outputs) {
+        outcome.json = nlohmann::json::parse(nqtest::readFile(dir + "/" + tag + ".json"));
+        outcome.json.erase("options");
+        outcome.pictures = filesOf(dir + "/" + tag + "-pictures");
+    }
     return outcome;
 }
 
-void expectSameWithThreeThreads(const std::string& dir, const std::vector<std::string>& words) {
-    const Outcome one = runWith(dir, words, "1"), three = runWith(dir, words, "3");
+void expectSameWithThreeThreads(const std::string& dir, const std::vector<std::string>& words,
+                                bool outputs = false) {
+    const Outcome one = runWith(dir, words, "1", outputs);
+    const Outcome three = runWith(dir, words, "3", outputs);
     EXPECT_EQ(three.run.status, one.run.status);
     EXPECT_EQ(three.run.out, one.run.out);
     EXPECT_EQ(three.run.err, "");
     EXPECT_EQ(three.report, one.report);
     EXPECT_EQ(three.visual, one.visual);
+    EXPECT_EQ(three.json, one.json);
+    EXPECT_EQ(three.pictures, one.pictures);
 }
 
 struct Mode {
@@ -91,7 +111,7 @@ TEST_P(SameWithThreads, OnTheExampleDataSet) {
         std::system(
             (e2e::quoted(WEXA_EXAMPLE_BINARY) + " " + e2e::quoted(root) + " > /dev/null").c_str()),
         0);
-    expectSameWithThreeThreads(work.path(), wordsFor(root, "gt"));
+    expectSameWithThreeThreads(work.path(), wordsFor(root, "gt"), true);
 }
 
 // The real scans are larger; the modes that reach every reading and matching
@@ -132,7 +152,7 @@ TEST(SameWithThreadsWhenPairsFail, MessagesStayInFileOrderAndTheRunEndsAtTheSame
                          {{zone("1", 15, 15, 21, 21, "text"), zone("9", 90, 50, 40, 40, "text")}}));
     fs::create_symlink(ws.file("nowhere.xml"), ws.file("res/f.xml"));
     expectSameWithThreeThreads(ws.path(), {"-g", "gt", "-r", "res", "-i", "images", "-detail"});
-    const Outcome three = runWith(ws.path(), {"-g", "gt", "-r", "res", "-i", "images"}, "3");
+    const Outcome three = runWith(ws.path(), {"-g", "gt", "-r", "res", "-i", "images"}, "3", false);
     EXPECT_EQ(three.run.out.substr(three.run.out.size() - 15), "Load XML Error\n");
     EXPECT_EQ(three.visual.count("g.evl.xml"), 0u);
 }

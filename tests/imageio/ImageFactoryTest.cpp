@@ -87,11 +87,18 @@ NQImage smallPage() {
 }
 
 TEST(ImageFactory, RegistersTheLibraryCodecsInProbingOrder) {
-    // PPM, PBM, GIF and BMP join this list at their places: TIFF, PPM, PNG, PBM, JPEG, GIF, BMP.
     std::vector<std::string> names;
     for (const NQBaseImage* codec : NQImageFactory::nqGetInstance()->nqGetRegisteredTypes())
         names.push_back(codec->getImageName() + ":" + codec->getExtension());
-    EXPECT_EQ(names, std::vector<std::string>({"TIFF:tiff,tif", "PNG:png", "JPEG:jpeg,jpg"}));
+    EXPECT_EQ(names, std::vector<std::string>({
+                         "TIFF:tiff,tif",
+                         "PPM:ppm",
+                         "PNG:png",
+                         "PBM:pbm",
+                         "JPEG:jpeg,jpg",
+                         "GIF:gif",
+                         "BMP:bmp",
+                     }));
 }
 
 TEST(ImageFactory, ExtensionsAreLowerCaseTokensMatchedCaseInsensitively) {
