@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
     }
     try {
         const NQImage in(argv[1]);
-        in.nqResizeImage(in.nqGetWidth() / factor, in.nqGetHeight() / factor).nqSaveImage(argv[2]);
+        in.nqResizeImage(in.nqGetWidth() / factor, in.nqGetHeight() / factor)
+            .nqSaveImage(argv[2]);
     } catch (const std::exception& e) {
         std::cerr << "wexa_thumbnail: " << e.what() << '\n';
         return 1;

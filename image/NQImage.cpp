@@ -543,8 +543,7 @@ void NQImage::nqSetTag(const std::string& name, const std::string& value, bool o
 
 double NQImageStats::varianceFromSums(std::int64_t count, std::int64_t sum,
                                       std::uint64_t sumOfSquares) {
-    if (count < 2)
-        return 0.0;
+    if (count < 2) return 0.0;
     // With sum = q count + r, the central sum of squares is
     // sum (v - q)^2 - r^2 / count; the first term is an exact integer, so the
     // only roundings are the last subtraction and division.
