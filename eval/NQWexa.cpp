@@ -209,7 +209,8 @@ void NQWexa::doEval() {
             [&](std::size_t k) { work[k] = evaluatePair(pairs[k]); },
             [&](std::size_t k) {
                 notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
-                NQPairRecord record = commitPair(*work[k], report);
+                // Without observers nothing reads the page records.
+                NQPairRecord record = commitPair(*work[k], report, !observers_.empty());
                 work[k].reset();
                 record.index = k;
                 notify([&](NQRunObserver& o) { o.pairFinished(record); });
@@ -228,7 +229,7 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
                                 const std::string& visualFile, std::ostream& report) {
     const std::unique_ptr<NQPairWork> work =
         evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
-    return commitPair(*work, report);
+    return commitPair(*work, report, true);
 }
 
 std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
@@ -287,7 +288,7 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     return work;
 }
 
-NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
+NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pageRecords) {
     NQPairRecord record;
     record.files = work.pair;
     sayKept(work.messages.str());
@@ -333,7 +334,7 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report) {
                 classes_.merge(pagePair.classes);
                 if (!pagePair.match)
                     std::rethrow_exception(work.failure);
-                page = commitLPage(*pagePair.match, *pagePair.result, report);
+                page = commitLPage(*pagePair.match, *pagePair.result, report, pageRecords);
             }
             page.number = record.pages.size() + 1;
             const NQImage& image = pagePair.result->nqGetPageImageRef();
@@ -372,11 +373,11 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
         throw;
     }
     classes_.merge(met);
-    return commitLPage(*match, resultPage, report);
+    return commitLPage(*match, resultPage, report, true);
 }
 
 NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
-                                 std::ostream& report) {
+                                 std::ostream& report, bool pageRecord) {
     updateConfMatrix(match);
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);
@@ -384,7 +385,7 @@ NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
         writer.printDetail(match, classes_);
     }
     // Taken before the annotation appends the missed zones to the page.
-    NQPageRecord page = NQPageRecord::fromMatch(match);
+    NQPageRecord page = pageRecord ? NQPageRecord::fromMatch(match) : NQPageRecord();
     page.pageId = resultPage.nqGetPageId();
     if (options_.visualMode)
         saveVisual(match, resultPage);

@@ -150,10 +150,13 @@ private:
     // documents and matching their pages. Safe to run on any thread.
     std::unique_ptr<NQPairWork> evaluatePair(const NQFilePair& pair) const;
     // The rest, in file order on the run's thread: messages, counts, report
-    // lines, observers and the visual file.
-    NQPairRecord commitPair(NQPairWork& work, std::ostream& report);
-    // Counts a matched page pair and writes its report lines and annotations.
-    NQPageRecord commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report);
+    // lines, observers and the visual file. Without `pageRecords` the record
+    // leaves out the regions of its pages.
+    NQPairRecord commitPair(NQPairWork& work, std::ostream& report, bool pageRecords);
+    // Counts a matched page pair and writes its report lines and annotations;
+    // the record holds the regions when asked for.
+    NQPageRecord commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,
+                             bool pageRecord);
 
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};
