@@ -1,7 +1,8 @@
 # Thin wrapper over CMake. `make run` sets up, builds, writes the example data
 # set and evaluates it; `make test` sets up, builds and runs the test suite;
 # `make sanitize` does the same with AddressSanitizer and UBSan; `make bench`
-# builds and runs the timing programs; `make install` installs into PREFIX;
+# builds a Release tree of its own and runs the timing programs (the corpus
+# they evaluate is generated there once); `make install` installs into PREFIX;
 # `make readme-picture` redraws the README's picture from the example run.
 # WERROR=ON turns warnings into errors.
 # `make fuzz FUZZ_SECONDS=N` fuzzes every untrusted input for N seconds each
@@ -10,6 +11,7 @@
 # reproducers.
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+BENCH_DIR ?= build-bench
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_CC ?= clang-14
@@ -61,12 +63,16 @@ sanitize: setup
 	@cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-bench: build
-	@$(BUILD_DIR)/bench/nq_tiff_load_bench
-	@$(BUILD_DIR)/bench/nq_png_jpeg_load_bench
-	@$(BUILD_DIR)/bench/nq_own_codecs_load_bench
-	@$(BUILD_DIR)/bench/nq_eval_bench
-	@$(BUILD_DIR)/bench/nq_analysis_bench
+bench: setup
+	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DNQ_BUILD_TESTS=OFF -DNQ_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BENCH_DIR) -j $(JOBS) --target wexa nq_wexa_bench nq_tiff_load_bench \
+		nq_png_jpeg_load_bench nq_own_codecs_load_bench nq_eval_bench nq_analysis_bench
+	@$(BENCH_DIR)/bench/nq_wexa_bench run $(BENCH_DIR)/app/wexa $(BENCH_DIR)/work
+	@$(BENCH_DIR)/bench/nq_tiff_load_bench
+	@$(BENCH_DIR)/bench/nq_png_jpeg_load_bench
+	@$(BENCH_DIR)/bench/nq_own_codecs_load_bench
+	@$(BENCH_DIR)/bench/nq_eval_bench
+	@$(BENCH_DIR)/bench/nq_analysis_bench
 
 install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)
@@ -91,4 +97,4 @@ fuzz-regress: setup
 		fuzz/run-fuzzers $(SANITIZE_DIR) regress
 
 clean:
-	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	@rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)

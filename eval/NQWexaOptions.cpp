@@ -38,7 +38,8 @@ enum class Option {
     Json,
     Pictures,
     Help,
-    Version
+    Version,
+    Threads
 };
 
 struct OptionEntry {
@@ -66,6 +67,7 @@ constexpr OptionEntry kOptions[] = {
     {"-naz", Option::Reject, "FILE", "drop zones whose class is listed in FILE"},
     {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
     {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
+    {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -122,6 +124,17 @@ bool readWords(const std::string& file, std::vector<std::string>& words) {
     while (in >> word)
         words.push_back(word);
     return true;
+}
+
+// The value of -j: a whole number from 1 to the limit, nothing else.
+unsigned threadCount(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 3 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned count = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+    if (count < 1 || count > NQWexaOptions::kMaxThreads)
+        endRun("The -j option requires a number of threads from 1 to " +
+               std::to_string(NQWexaOptions::kMaxThreads) + ".");
+    return count;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -284,6 +297,9 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 rejectMode = true;
                 if (!readWords(value, rejectList))
                     endRun(value + " is not found");
+                break;
+            case Option::Threads:
+                threads = threadCount(value);
                 break;
             case Option::Json:
                 jsonMode = true;

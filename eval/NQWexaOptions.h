@@ -69,6 +69,9 @@ struct NQWexaOptions {
     std::string jsonPath;
     bool pictureMode = false;  // "-vimg": a PNG picture per compared page into picturePath
     std::string picturePath;
+    // File pairs evaluated at the same time (-j); the output does not depend on it.
+    unsigned threads = 1;
+    static constexpr unsigned kMaxThreads = 64;
 };
 
 #endif

@@ -1,6 +1,7 @@
 #ifndef NQ_IMAGEIO_NQJPGIMAGE_H
 #define NQ_IMAGEIO_NQJPGIMAGE_H
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -96,6 +97,9 @@ public:
     int nqGetActualColors() const { return actualColors_; }
     // libjpeg's output colour space (J_COLOR_SPACE) of the last pixel load.
     int nqGetColorSpace() const { return colorSpace_; }
+    // Loads may run on several threads at once; the two values above are then
+    // those of one of the latest loads. Palette loads are a mode of the codec
+    // as a whole and are not for use while other threads load JPEG images.
 
 private:
     NQJPGImage();
@@ -109,9 +113,9 @@ private:
 
     bool paletteRequested_ = false;
     int requestedColors_ = 0;
-    int actualColors_ = 0;
+    std::atomic<int> actualColors_{0};
     std::vector<NQJPGPaletteEntry> palette_;
-    int colorSpace_ = JCS_UNKNOWN;
+    std::atomic<int> colorSpace_{JCS_UNKNOWN};
 };
 
 #endif

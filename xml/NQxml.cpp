@@ -160,9 +160,10 @@ void checkDocumentText(const std::string& text) {
 // ones, as tags of `owner`, replacing tags of the same name.
 template <typename Owner>
 void copyFreeAttributes(const xml& cursor, const std::vector<std::string>& reserved, Owner& owner) {
-    for (const auto& attribute : cursor.GetDynamicAttrib(1))
-        if (!contains(reserved, attribute.first))
-            owner.nqSetTag(attribute.first, attribute.second, true);
+    cursor.forEachDynamicAttrib(1, [&](std::string&& name, std::string&& value) {
+        if (!contains(reserved, name))
+            owner.nqSetTag(name, value, true);
+    });
 }
 
 }  // namespace
@@ -191,6 +192,11 @@ void NQxml::ascendTo(xml& cursor, std::size_t parent) {
 // ---- reading -----------------------------------------------------------------------
 
 NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder) {
+    return nqReadFromXmlFile(xmlFile, imageFolder, nullptr);
+}
+
+NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder,
+                                    NQSharedPageImages* sharedImages) {
     std::error_code unknownSize;
     const std::uintmax_t fileBytes = std::filesystem::file_size(xmlFile, unknownSize);
     if (!unknownSize && fileBytes > kMaxFileBytes)
@@ -224,7 +230,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
         copyFreeAttributes(*this, documentReserved_, document);
         // Page k of the image file belongs to the k-th page element; nothing is
         // opened before the first page asks for it.
-        NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
+        NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"), sharedImages);
 
         if (!bHasChild())
             return document;
@@ -232,8 +238,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
         Go2ChildLevel();
         do {
             const std::string pageId = GetAttrib("pageID");
-            NQImage image = pageImages.nqLoadNextPage();
-            auto page = std::make_unique<NQPage>(std::move(image), pageId);
+            auto page = std::make_unique<NQPage>(pageImages.nqLoadNextSharedPage(), pageId);
             page->nqSetPageId(pageId);
             copyFreeAttributes(*this, pageReserved_, *page);
             readZones(*page);
@@ -262,8 +267,9 @@ void NQxml::readZones(NQPage& page) {
             page.nqAppendZone(zone.get());
             zone.release();
         } catch (const NQException&) {
-            std::cout << "Appending Zone(ID : " << zone->nqGetZoneId()
-                      << ") to the page is canceled due to the size check routine" << std::endl;
+            std::ostream& out = messages_ != nullptr ? *messages_ : std::cout;
+            out << "Appending Zone(ID : " << zone->nqGetZoneId()
+                << ") to the page is canceled due to the size check routine" << std::endl;
         }
     } while (GoNextSibling());
     ascendTo(*this, pageElement);

@@ -366,35 +366,40 @@ std::string xml::GetAttribName(std::size_t pos) const {
     return text_.substr(begin, end - begin);
 }
 
-std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
-    checked(cursor_);
-    const std::size_t gt = checked(startTagEnd(cursor_));
-    std::map<std::string, std::string> attributes;
-
+std::size_t xml::firstDynamicEquals(int first) const {
     std::size_t eq = cursor_;
     for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
         eq = text_.find('=', eq + 1);
+    return eq;
+}
 
+xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     // Each name once, with its own "="; a repeated name keeps the value of
     // its first occurrence, which is also what the search finds again.
-    std::vector<std::string> names;
-    std::vector<std::size_t> signs;
+    DynamicAttribs attribs;
     std::unordered_map<std::string, std::size_t> seen;
-    for (; eq != std::string::npos && eq < gt; eq = text_.find('=', eq + 1)) {
+    for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < tagEnd;
+         eq = text_.find('=', eq + 1)) {
         std::string name = GetAttribName(eq);
-        if (seen.emplace(name, names.size()).second) {
-            names.push_back(std::move(name));
-            signs.push_back(eq);
+        if (seen.emplace(name, attribs.names.size()).second) {
+            attribs.names.push_back(std::move(name));
+            attribs.signs.push_back(eq);
         }
     }
-    const std::vector<std::size_t> found = findAllBeforeEquals(names, gt);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        // With blanks around the "=", name + "=" does not occur; the value is
-        // then the quoted text after this "=".
-        const std::size_t valueFrom =
-            found[i] != npos ? found[i] + names[i].size() + 1 : signs[i] + 1;
-        attributes.emplace(names[i], quotedValueAfter(valueFrom));
-    }
+    const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
+    // With blanks around the "=", name + "=" does not occur; the value is
+    // then the quoted text after this "=".
+    for (std::size_t i = 0; i < attribs.names.size(); ++i)
+        attribs.valueFrom.push_back(found[i] != npos ? found[i] + attribs.names[i].size() + 1
+                                                     : attribs.signs[i] + 1);
+    return attribs;
+}
+
+std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
+    std::map<std::string, std::string> attributes;
+    forEachDynamicAttrib(first, [&attributes](std::string&& name, std::string&& value) {
+        attributes.emplace(std::move(name), std::move(value));
+    });
     return attributes;
 }
 
