@@ -64,7 +64,7 @@ public:
             const std::function<void(const std::string&)>& say)
         : options_(options), reader_(reader), say_(say) {}
 
-    std::vector<NQInputPair> run() {
+    std::vector<NQFilePair> run() {
         if (options_.dirToDir)
             directories();
         else if (options_.fileToFile)
@@ -118,14 +118,21 @@ private:
     }
 
     void add(NQDocumentSource result, std::string resultLabel, NQDocumentSource gt,
-             std::string gtLabel, std::string visualFile, bool gtFound) {
-        pairs_.push_back(NQInputPair{std::move(result), std::move(gt), std::move(resultLabel),
-                                     std::move(gtLabel), std::move(visualFile), gtFound});
+             std::string gtLabel, std::string visualFile, bool gtFound,
+             std::string outputStem = {}) {
+        pairs_.push_back(NQFilePair{std::move(resultLabel), std::move(gtLabel),
+                                    std::move(visualFile), gtFound, std::move(result),
+                                    std::move(gt), std::move(outputStem)});
+    }
+
+    // The outputs of a COCO page are named after the file and the page's
+    // image: res.json, image p001.png -> res.p001.evl.xml, res.p001.page1.png.
+    static std::string cocoOutputStem(const std::string& resultFile, const NQCocoImage& image) {
+        return stem(resultFile) + "." + (image.fileName.empty() ? image.id : stem(image.fileName));
     }
 
     std::string cocoVisualFile(const std::string& resultFile, const NQCocoImage& image) const {
-        const std::string page = image.fileName.empty() ? image.id : stem(image.fileName);
-        return options_.visualPath + "/" + stem(resultFile) + "." + page + ".evl.xml";
+        return options_.visualPath + "/" + cocoOutputStem(resultFile, image) + ".evl.xml";
     }
 
     void directories() {
@@ -155,12 +162,12 @@ private:
         if (isOneDocument(gtFormat)) {
             // A COCO result against one page: the result image of the same name.
             const std::string gtImage = baseName(NQInputReader::nqReadImageName(gtFile, gtFormat));
-            resultPages(resultFile, resultFormat, [&](const NQCocoImage& image, NQInputPair& pair) {
-                pair.gt = oneDocument(gtFile, gtFormat);
-                pair.gtLabel = gtFile;
+            resultPages(resultFile, resultFormat, [&](const NQCocoImage& image, NQFilePair& pair) {
+                pair.gtSource = oneDocument(gtFile, gtFormat);
+                pair.gtFile = gtFile;
                 pair.gtFound = !gtImage.empty() && baseName(image.fileName) == gtImage;
                 if (!pair.gtFound)
-                    pair.gtLabel = imageLabel(gtFile, image);
+                    pair.gtFile = imageLabel(gtFile, image);
             });
             return;
         }
@@ -182,16 +189,17 @@ private:
             for (const NQCocoImage& image : gt->nqGetImages())
                 add(cocoPage(resultFile, resultFormat, image, gtFile),
                     imageLabel(resultFile, image), cocoPage(gtFile, gtFormat, image, gtFile),
-                    imageLabel(gtFile, image), cocoVisualFile(resultFile, image), true);
+                    imageLabel(gtFile, image), cocoVisualFile(resultFile, image), true,
+                    cocoOutputStem(resultFile, image));
         } else {
-            resultPages(resultFile, resultFormat, [&](const NQCocoImage& image, NQInputPair& pair) {
+            resultPages(resultFile, resultFormat, [&](const NQCocoImage& image, NQFilePair& pair) {
                 const NQCocoImage* partner = image.fileName.empty()
                                                  ? gt->nqFindImageById(image.id)
                                                  : gt->nqFindImageByName(image.fileName);
-                pair.gtLabel = imageLabel(gtFile, partner ? *partner : image);
+                pair.gtFile = imageLabel(gtFile, partner ? *partner : image);
                 pair.gtFound = partner != nullptr;
                 if (partner)
-                    pair.gt = cocoPage(gtFile, gtFormat, *partner, gtFile);
+                    pair.gtSource = cocoPage(gtFile, gtFormat, *partner, gtFile);
             });
         }
     }
@@ -207,10 +215,11 @@ private:
         if (result == nullptr)
             return;
         for (const NQCocoImage& image : result->nqGetImages()) {
-            NQInputPair pair;
-            pair.result = cocoPage(resultFile, format, image, resultFile);
-            pair.resultLabel = imageLabel(resultFile, image);
+            NQFilePair pair;
+            pair.resultSource = cocoPage(resultFile, format, image, resultFile);
+            pair.resultFile = imageLabel(resultFile, image);
             pair.visualFile = cocoVisualFile(resultFile, image);
+            pair.outputStem = cocoOutputStem(resultFile, image);
             partner(image, pair);
             pairs_.push_back(std::move(pair));
         }
@@ -245,14 +254,14 @@ private:
             if (!image.empty())
                 byImage.emplace(image, file);
         }
-        resultPages(resultFile, format, [&](const NQCocoImage& image, NQInputPair& pair) {
+        resultPages(resultFile, format, [&](const NQCocoImage& image, NQFilePair& pair) {
             const auto found = byImage.find(baseName(image.fileName));
             pair.gtFound = found != byImage.end();
             if (pair.gtFound) {
-                pair.gt = oneDocument(found->second, nqDetectInputFormat(found->second));
-                pair.gtLabel = found->second;
+                pair.gtSource = oneDocument(found->second, nqDetectInputFormat(found->second));
+                pair.gtFile = found->second;
             } else {
-                pair.gtLabel = imageLabel(options_.gtPath, image);
+                pair.gtFile = imageLabel(options_.gtPath, image);
             }
         });
     }
@@ -281,7 +290,7 @@ private:
     const NQWexaOptions& options_;
     NQInputReader& reader_;
     const std::function<void(const std::string&)>& say_;
-    std::vector<NQInputPair> pairs_;
+    std::vector<NQFilePair> pairs_;
 };
 
 }  // namespace
@@ -292,7 +301,7 @@ std::string nqVisualName(const std::string& name) {
     return visual;
 }
 
-std::vector<NQInputPair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
+std::vector<NQFilePair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
                                           const std::function<void(const std::string&)>& say) {
     return Pairing(options, reader, say).run();
 }

@@ -5,21 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "eval/NQRunRecord.h"
 #include "xml/NQInputReader.h"
 
 struct NQWexaOptions;
-
-// One pair of documents to compare: its two sources, the names under which
-// the run reports them (the file, or "FILE (image NAME)" for a page of a
-// COCO file), and the annotated copy's file.
-struct NQInputPair {
-    NQDocumentSource result;
-    NQDocumentSource gt;
-    std::string resultLabel;
-    std::string gtLabel;
-    std::string visualFile;
-    bool gtFound = true;  // false: the partner is missing and the pair is skipped
-};
 
 // Lists the pairs of a run, driven by the result side as always, with each
 // file's format told by its content:
@@ -40,7 +29,7 @@ struct NQInputPair {
 // COCO files are parsed here, through the reader, so that the pairs can be
 // read by threads afterwards. Problems (a COCO file refused, a detection list
 // without a COCO ground truth) are single lines given to `say`.
-std::vector<NQInputPair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
+std::vector<NQFilePair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
                                           const std::function<void(const std::string&)>& say);
 
 // "evl." in front of the last three characters: p001.xml -> p001.evl.xml.

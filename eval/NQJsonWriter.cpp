@@ -48,6 +48,23 @@ const char* layoutName(const NQWexaOptions& o) {
     return "none";
 }
 
+// The format of a document's file; null when the pair was made from names alone.
+json formatJson(const NQDocumentSource& source) {
+    if (source.file.empty())
+        return nullptr;
+    switch (source.format) {
+        case NQInputFormat::NQ_PAGE_XML:
+            return "page";
+        case NQInputFormat::NQ_COCO_JSON:
+            return "coco";
+        case NQInputFormat::NQ_DETECTION_LIST:
+            return "detections";
+        case NQInputFormat::NQ_NATIVE_XML:
+            break;
+    }
+    return "native";
+}
+
 json optionsJson(const NQWexaOptions& o) {
     return json{
         {"commandLine", o.commandLine},
@@ -70,6 +87,8 @@ json optionsJson(const NQWexaOptions& o) {
                               : json(nullptr)},
         {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
         {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
+        {"pageImageSuffix", o.pageImageSuffix.empty() ? json(nullptr) : json(o.pageImageSuffix)},
+        {"minScore", o.minScoreGiven ? json(o.minScore) : json(nullptr)},
     };
 }
 
@@ -164,6 +183,9 @@ void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCoun
 void NQJsonWriter::pairFinished(const NQPairRecord& pair) {
     json file{{"result", pair.files.resultFile},
               {"groundTruth", pair.files.gtFile},
+              {"resultFormat", formatJson(pair.files.resultSource)},
+              {"groundTruthFormat", pair.files.gtFound ? formatJson(pair.files.gtSource)
+                                                       : json(nullptr)},
               {"status", pairStatusName(pair.status)},
               {"counted", pair.counted()},
               {"image", pair.counted() ? json(pair.src) : json(nullptr)},

@@ -1,9 +1,11 @@
 // The run over the file pairs and the comparison of their pages.
 //
 // The run is driven by the result side: every XML file of the result
-// directory is looked for, by name, in the ground-truth directory. Each pair
-// is read, compared page by page in step, and, with -v, written back
-// annotated. The work is done by the parts (options, matcher, class table,
+// directory is looked for, by name, in the ground-truth directory. Files may
+// be in our own format, PAGE XML or COCO JSON, told by their content; a COCO
+// file is many pages, each paired on its own (NQInputPairing). Each pair is
+// read, compared page by page in step, and, with -v, written back annotated
+// in our own format. The work is done by the parts (options, matcher, class table,
 // report writer, annotator); this file only puts them in order. What each
 // page and pair gave is handed, as records, to the run's observers (JSON,
 // pictures, progress line), which never see the report stream.
@@ -31,10 +33,9 @@
 #include <iostream>
 #include <sstream>
 
-#include <boost/filesystem.hpp>
-
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
+#include "eval/NQInputPairing.h"
 #include "eval/NQJsonWriter.h"
 #include "eval/NQPairRunner.h"
 #include "eval/NQPictureWriter.h"
@@ -42,41 +43,48 @@
 #include "eval/NQReportWriter.h"
 #include "image/NQLogger.h"
 #include "imageio/NQSharedPageImages.h"
+#include "xml/NQInputReader.h"
 #include "xml/NQxml.h"
 
 namespace {
 
-namespace fs = boost::filesystem;
-
-bool pathExists(const std::string& path) {
-    boost::system::error_code ignored;
-    return fs::exists(path, ignored);
+// What a file is, when a pair was made from names alone.
+NQDocumentSource sourceOf(const NQDocumentSource& given, const std::string& file) {
+    if (!given.file.empty())
+        return given;
+    NQDocumentSource source;
+    source.file = file;
+    source.format = nqDetectInputFormat(file);
+    return source;
 }
 
-// "evl." in front of the last three characters: p001.xml -> p001.evl.xml.
-// A name of fewer than three characters gets it in front.
-std::string visualName(const std::string& name) {
-    std::string visual = name;
-    visual.insert(name.size() >= 3 ? name.size() - 3 : 0, "evl.");
-    return visual;
-}
-
-// Reads one XML file with its page images. Every failure the reader throws
+// Reads one document with its page images. Every failure the readers throw
 // (a page image that is missing or unreadable, a zone tree that breaks the
-// model's rules, ...) comes back as false, except a file that cannot be
-// opened at all, which ends the run.
-bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document,
-                  NQSharedPageImages& images, std::ostream& messages) {
+// model's rules, a PAGE or COCO file refused, ...) comes back as false,
+// except a file of our own format that cannot be opened at all, which ends
+// the run. `problem` then says what is wrong with a PAGE or COCO file; files
+// of our own format are reported by name alone, as they always were.
+bool readDocument(const NQInputReader& reader, const NQDocumentSource& source,
+                  const NQForeignReadOptions& foreign, NQDocument& document,
+                  NQSharedPageImages& images, std::ostream& messages, std::string& problem) {
     try {
-        NQxml reader;
-        reader.nqSetMessageStream(messages);
-        document = reader.nqReadFromXmlFile(file, imageDir, &images);
+        document = reader.nqRead(source, foreign, messages, &images);
         return true;
     } catch (const NQLoadXmlError&) {
         throw;
+    } catch (const NQInputError& refused) {
+        problem = refused.reason();
+    } catch (const std::exception& failed) {
+        if (source.format != NQInputFormat::NQ_NATIVE_XML)
+            problem = failed.what();
     } catch (...) {
-        return false;
     }
+    return false;
+}
+
+// "File read Error at FILE", with what is wrong when it is known.
+std::string readErrorLine(const std::string& file, const std::string& problem) {
+    return "File read Error at " + file + (problem.empty() ? "" : ": " + problem);
 }
 
 }  // namespace
@@ -99,11 +107,19 @@ struct NQPairWork {
     std::unique_ptr<NQDocument> result, gt;
     std::vector<NQPagePairWork> pages;
     std::exception_ptr failure;  // why matching the last page of `pages` failed
+    std::string problem;         // what is wrong with a PAGE or COCO file that was not read
 };
 
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
+    reader_ = std::make_unique<NQInputReader>(options_.imagePath);
+    foreign_.lineIdMode = options_.lineIdMode;
+    foreign_.pageImageSuffix = options_.pageImageSuffix;
+    if (options_.minScoreGiven)
+        foreign_.minScore = options_.minScore;
 }
+
+NQWexa::~NQWexa() = default;
 
 void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
     observers_.push_back(std::move(observer));
@@ -154,38 +170,11 @@ void NQWexa::printEnd(std::ostream& report) const {
     NQReportWriter(report, options_.zoneClassMode).printEnd();
 }
 
-std::vector<NQFilePair> NQWexa::filePairs() const {
-    std::vector<NQFilePair> pairs;
-    if (options_.fileToFile) {
-        pairs.push_back(NQFilePair{options_.resultPath, options_.gtPath,
-                                   options_.visualPath + "/" + visualName(options_.resultPath)});
-        return pairs;
-    }
-    if (!options_.dirToDir)
-        return pairs;
-
-    std::vector<std::string> names;
-    boost::system::error_code failed;
-    for (fs::directory_iterator entry(options_.resultPath, failed), end; !failed && entry != end;
-         entry.increment(failed)) {
-        boost::system::error_code ignored;
-        if (fs::is_directory(entry->status(ignored)))
-            continue;
-        const std::string name = entry->path().filename().string();
-        if (name.find(".xml") == std::string::npos || name.compare(0, 10, "QOLAConfig") == 0)
-            continue;
-        names.push_back(name);
-    }
-    if (failed)  // listed before the run starts, so no observer is drawing yet
-        std::cout << "Result path " << options_.resultPath << " can not be read!!!\n";
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        NQFilePair pair{options_.resultPath + "/" + name, options_.gtPath + "/" + name,
-                        options_.visualPath + "/" + visualName(name)};
-        pair.gtFound = pathExists(pair.gtFile);
-        pairs.push_back(pair);
-    }
-    return pairs;
+std::vector<NQFilePair> NQWexa::filePairs() {
+    // Listed before the run starts, so no observer is drawing yet.
+    return nqListInputPairs(options_, *reader_, [](const std::string& line) {
+        std::cout << line << '\n';
+    });
 }
 
 void NQWexa::doEval() {
@@ -228,7 +217,7 @@ void NQWexa::doEval() {
 NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                                 const std::string& visualFile, std::ostream& report) {
     const std::unique_ptr<NQPairWork> work =
-        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
+        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true, {}, {}, {}});
     return commitPair(*work, report, true);
 }
 
@@ -245,17 +234,21 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     // Both documents almost always name the same page image: it is decoded
     // for the result and handed to the ground truth as it is.
     NQSharedPageImages images;
+    std::string problem;
     try {
         work->stage = NQPairWork::Stage::ResultUnread;
-        if (!readDocument(pair.resultFile, options_.imagePath, *work->result, images,
-                          work->messages)) {
-            work->messages << "File read Error at " << pair.resultFile << '\n';
+        if (!readDocument(*reader_, sourceOf(pair.resultSource, pair.resultFile), foreign_,
+                          *work->result, images, work->messages, problem)) {
+            work->messages << readErrorLine(pair.resultFile, problem) << '\n';
+            work->problem = problem;
             return work;
         }
         work->messages << pair.resultFile << '\n';
         work->stage = NQPairWork::Stage::GtUnread;
-        if (!readDocument(pair.gtFile, options_.imagePath, *work->gt, images, work->messages)) {
-            work->messages << "File read Error at " << pair.gtFile << '\n';
+        if (!readDocument(*reader_, sourceOf(pair.gtSource, pair.gtFile), foreign_, *work->gt,
+                          images, work->messages, problem)) {
+            work->messages << readErrorLine(pair.gtFile, problem) << '\n';
+            work->problem = problem;
             return work;
         }
     } catch (const NQLoadXmlError&) {
@@ -301,9 +294,11 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pag
             return record;
         case NQPairWork::Stage::ResultUnread:
             record.status = NQPairStatus::ResultReadError;
+            record.error = work.problem;
             return record;
         case NQPairWork::Stage::GtUnread:
             record.status = NQPairStatus::GtReadError;
+            record.error = work.problem;
             return record;
         case NQPairWork::Stage::Read:
             break;

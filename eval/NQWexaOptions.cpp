@@ -10,6 +10,7 @@
 #include "eval/NQWexaOptions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -39,7 +40,9 @@ enum class Option {
     Pictures,
     Help,
     Version,
-    Threads
+    Threads,
+    PageImageSuffix,
+    MinScore
 };
 
 struct OptionEntry {
@@ -68,6 +71,9 @@ constexpr OptionEntry kOptions[] = {
     {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
     {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
     {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
+    {"-pageimg", Option::PageImageSuffix, "SUFFIX",
+     "PAGE and COCO page images: insert SUFFIX before the extension"},
+    {"-minscore", Option::MinScore, "SCORE", "leave out COCO detections scored below SCORE"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -135,6 +141,15 @@ unsigned threadCount(const std::string& value) {
         endRun("The -j option requires a number of threads from 1 to " +
                std::to_string(NQWexaOptions::kMaxThreads) + ".");
     return count;
+}
+
+// The value of -minscore: a finite decimal number and nothing else.
+double scoreValue(const std::string& value) {
+    char* end = nullptr;
+    const double score = std::strtod(value.c_str(), &end);
+    if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(score))
+        endRun("The -minscore option requires a number.");
+    return score;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -300,6 +315,13 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 break;
             case Option::Threads:
                 threads = threadCount(value);
+                break;
+            case Option::PageImageSuffix:
+                pageImageSuffix = value;
+                break;
+            case Option::MinScore:
+                minScore = scoreValue(value);
+                minScoreGiven = true;
                 break;
             case Option::Json:
                 jsonMode = true;

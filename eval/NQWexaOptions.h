@@ -69,6 +69,12 @@ struct NQWexaOptions {
     std::string jsonPath;
     bool pictureMode = false;  // "-vimg": a PNG picture per compared page into picturePath
     std::string picturePath;
+    // "-pageimg": inserted in front of the extension of the page image names
+    // that PAGE and COCO files give (NAME.tif -> NAME_B.tif for "_B").
+    std::string pageImageSuffix;
+    // "-minscore": COCO annotations with a "score" below it are left out.
+    bool minScoreGiven = false;
+    double minScore = 0;
     // File pairs evaluated at the same time (-j); the output does not depend on it.
     unsigned threads = 1;
     static constexpr unsigned kMaxThreads = 64;

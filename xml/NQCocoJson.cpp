@@ -745,7 +745,8 @@ void NQCocoFile::nqReportUnknownImages(const std::vector<NQCocoImage>& images,
 NQDocument NQCocoFile::nqReadDocument(const NQCocoImage& image, const Categories& categories,
                                       const std::string& imageFolder,
                                       const NQForeignReadOptions& options,
-                                      std::ostream& messages) const {
+                                      std::ostream& messages,
+                                      NQSharedPageImages* sharedImages) const {
     if (image.fileName.empty())
         throw NQInputError(fileName_, "image " + image.id + " has no file_name", kModule, __LINE__);
     NQPageImageLocation location;
@@ -755,8 +756,8 @@ NQDocument NQCocoFile::nqReadDocument(const NQCocoImage& image, const Categories
                            nqPageImageNotFoundText(image.fileName, options.pageImageSuffix, tried),
                            kModule, __LINE__);
 
-    NQPageImageLoader loader(location.path);
-    auto page = std::make_unique<NQPage>(loader.nqLoadNextPage(), image.id);
+    NQPageImageLoader loader(location.path, sharedImages);
+    auto page = std::make_unique<NQPage>(loader.nqLoadNextSharedPage(), image.id);
     const int width = page->nqGetPageWidth(), height = page->nqGetPageHeight();
     if ((image.width != 0 && image.width != width) || (image.height != 0 && image.height != height))
         messages << fileName_ << ": the page image " << location.path << " is " << width << " x "

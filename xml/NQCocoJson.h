@@ -11,6 +11,8 @@
 #include "docmodel/NQDocument.h"
 #include "xml/NQForeignInput.h"
 
+class NQSharedPageImages;
+
 // One entry of a COCO file's "images": one page.
 struct NQCocoImage {
     std::string id;        // the "id", a number written in decimal, or a string
@@ -70,7 +72,8 @@ public:
     NQDocument nqReadDocument(const NQCocoImage& image, const Categories& categories,
                               const std::string& imageFolder,
                               const NQForeignReadOptions& options = {},
-                              std::ostream& messages = std::cout) const;
+                              std::ostream& messages = std::cout,
+                              NQSharedPageImages* sharedImages = nullptr) const;
 
     // An annotation as read from the file.
     struct Annotation {

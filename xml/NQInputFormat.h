@@ -22,4 +22,18 @@ NQInputFormat nqDetectInputFormatOfText(std::string_view head);
 // "native XML", "PAGE XML", "COCO JSON", "detection list".
 const char* nqInputFormatName(NQInputFormat format);
 
+// One document of an evaluation input: a file of one document (our own
+// format, PAGE), or one page of a COCO file.
+struct NQDocumentSource {
+    std::string file;
+    NQInputFormat format = NQInputFormat::NQ_NATIVE_XML;
+    // COCO: the id of the page's image, and the file whose "images" and
+    // "categories" describe it (the file itself, or for a detection list the
+    // data set it is evaluated against).
+    std::string imageId;
+    std::string imageFile;
+
+    bool isCocoPage() const { return !imageFile.empty(); }
+};
+
 #endif

@@ -25,8 +25,8 @@ const NQCocoFile* NQInputReader::nqFindCoco(const std::string& file) const {
 }
 
 NQDocument NQInputReader::nqRead(const NQDocumentSource& source,
-                                 const NQForeignReadOptions& options,
-                                 std::ostream& messages) const {
+                                 const NQForeignReadOptions& options, std::ostream& messages,
+                                 NQSharedPageImages* sharedImages) const {
     if (source.isCocoPage()) {
         const NQCocoFile* annotations = nqFindCoco(source.file);
         const NQCocoFile* images = nqFindCoco(source.imageFile);
@@ -35,11 +35,12 @@ NQDocument NQInputReader::nqRead(const NQDocumentSource& source,
             throw NQInputError(source.file, "image " + source.imageId + " is not known",
                                "NQInputReader", __LINE__);
         return annotations->nqReadDocument(*image, images->nqGetCategories(), imageFolder_, options,
-                                           messages);
+                                           messages, sharedImages);
     }
     switch (source.format) {
         case NQInputFormat::NQ_PAGE_XML:
-            return NQPageXml(options, messages).nqReadFromPageFile(source.file, imageFolder_);
+            return NQPageXml(options, messages)
+                .nqReadFromPageFile(source.file, imageFolder_, sharedImages);
         case NQInputFormat::NQ_COCO_JSON:
         case NQInputFormat::NQ_DETECTION_LIST:
             throw NQInputError(source.file, "holds many pages; each is read as a page of its own",
@@ -48,7 +49,8 @@ NQDocument NQInputReader::nqRead(const NQDocumentSource& source,
             break;
     }
     NQxml reader;
-    return reader.nqReadFromXmlFile(source.file, imageFolder_);
+    reader.nqSetMessageStream(messages);
+    return reader.nqReadFromXmlFile(source.file, imageFolder_, sharedImages);
 }
 
 std::string NQInputReader::nqReadImageName(const std::string& file, NQInputFormat format) {

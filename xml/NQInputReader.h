@@ -11,19 +11,7 @@
 #include "xml/NQForeignInput.h"
 #include "xml/NQInputFormat.h"
 
-// One document of an evaluation input: a file of one document (our own
-// format, PAGE), or one page of a COCO file.
-struct NQDocumentSource {
-    std::string file;
-    NQInputFormat format = NQInputFormat::NQ_NATIVE_XML;
-    // COCO: the id of the page's image, and the file whose "images" and
-    // "categories" describe it (the file itself, or for a detection list the
-    // data set it is evaluated against).
-    std::string imageId;
-    std::string imageFile;
-
-    bool isCocoPage() const { return !imageFile.empty(); }
-};
+class NQSharedPageImages;
 
 // Reads the documents of a run in whatever format they come. COCO files are
 // parsed once, by nqLoadCoco while the run lists its pairs, and are only read
@@ -42,9 +30,12 @@ public:
 
     // The document of a source. Files of our own format are read by NQxml
     // exactly as always (an unopenable file raises NQLoadXmlError); the other
-    // formats raise NQInputError for a file they refuse.
+    // formats raise NQInputError for a file they refuse. Page images come
+    // from `sharedImages` when another document of the same work decoded
+    // them, and are kept there. Safe to call from several threads.
     NQDocument nqRead(const NQDocumentSource& source, const NQForeignReadOptions& options,
-                      std::ostream& messages = std::cout) const;
+                      std::ostream& messages = std::cout,
+                      NQSharedPageImages* sharedImages = nullptr) const;
 
     // The page image name a one-document file gives (our format's "src",
     // PAGE's imageFilename), without loading anything; empty when the file

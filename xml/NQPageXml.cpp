@@ -201,8 +201,8 @@ std::string NQPageXml::nqReadImageFilename(const std::string& file) {
     return parsed.page.attribute("imageFilename").value();
 }
 
-NQDocument NQPageXml::nqReadFromPageFile(const std::string& file,
-                                         const std::string& imageFolder) const {
+NQDocument NQPageXml::nqReadFromPageFile(const std::string& file, const std::string& imageFolder,
+                                         NQSharedPageImages* sharedImages) const {
     PageFile parsed;
     parsePageFile(file, parsed);
 
@@ -216,8 +216,8 @@ NQDocument NQPageXml::nqReadFromPageFile(const std::string& file,
                            nqPageImageNotFoundText(imageName, options_.pageImageSuffix, tried),
                            kModule, __LINE__);
 
-    NQPageImageLoader loader(location.path);
-    auto page = std::make_unique<NQPage>(loader.nqLoadNextPage(), "1");
+    NQPageImageLoader loader(location.path, sharedImages);
+    auto page = std::make_unique<NQPage>(loader.nqLoadNextSharedPage(), "1");
     const std::string declaredWidth = parsed.page.attribute("imageWidth").value();
     const std::string declaredHeight = parsed.page.attribute("imageHeight").value();
     if ((!declaredWidth.empty() && declaredWidth != std::to_string(page->nqGetPageWidth())) ||

@@ -7,6 +7,8 @@
 #include "docmodel/NQDocument.h"
 #include "xml/NQForeignInput.h"
 
+class NQSharedPageImages;
+
 // Reader of PAGE XML files (the 2010, 2013, 2017 and 2019 schemas): one
 // document of one page per file.
 //
@@ -35,7 +37,9 @@ class NQPageXml {
 public:
     explicit NQPageXml(NQForeignReadOptions options = {}, std::ostream& messages = std::cout);
 
-    NQDocument nqReadFromPageFile(const std::string& file, const std::string& imageFolder) const;
+    // The page image comes from `sharedImages` when it holds it, and is kept there.
+    NQDocument nqReadFromPageFile(const std::string& file, const std::string& imageFolder,
+                                  NQSharedPageImages* sharedImages = nullptr) const;
     // Page/@imageFilename of the file, without loading anything else;
     // NQInputError as above.
     static std::string nqReadImageFilename(const std::string& file);
