@@ -302,6 +302,6 @@ std::string nqVisualName(const std::string& name) {
 }
 
 std::vector<NQFilePair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
-                                          const std::function<void(const std::string&)>& say) {
+                                         const std::function<void(const std::string&)>& say) {
     return Pairing(options, reader, say).run();
 }

@@ -30,7 +30,7 @@ struct NQWexaOptions;
 // read by threads afterwards. Problems (a COCO file refused, a detection list
 // without a COCO ground truth) are single lines given to `say`.
 std::vector<NQFilePair> nqListInputPairs(const NQWexaOptions& options, NQInputReader& reader,
-                                          const std::function<void(const std::string&)>& say);
+                                         const std::function<void(const std::string&)>& say);
 
 // "evl." in front of the last three characters: p001.xml -> p001.evl.xml.
 // A name of fewer than three characters gets it in front.

@@ -181,16 +181,16 @@ void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCoun
 }
 
 void NQJsonWriter::pairFinished(const NQPairRecord& pair) {
-    json file{{"result", pair.files.resultFile},
-              {"groundTruth", pair.files.gtFile},
-              {"resultFormat", formatJson(pair.files.resultSource)},
-              {"groundTruthFormat", pair.files.gtFound ? formatJson(pair.files.gtSource)
-                                                       : json(nullptr)},
-              {"status", pairStatusName(pair.status)},
-              {"counted", pair.counted()},
-              {"image", pair.counted() ? json(pair.src) : json(nullptr)},
-              {"error", pair.error.empty() ? json(nullptr) : json(pair.error)},
-              {"pages", json::array()}};
+    json file{
+        {"result", pair.files.resultFile},
+        {"groundTruth", pair.files.gtFile},
+        {"resultFormat", formatJson(pair.files.resultSource)},
+        {"groundTruthFormat", pair.files.gtFound ? formatJson(pair.files.gtSource) : json(nullptr)},
+        {"status", pairStatusName(pair.status)},
+        {"counted", pair.counted()},
+        {"image", pair.counted() ? json(pair.src) : json(nullptr)},
+        {"error", pair.error.empty() ? json(nullptr) : json(pair.error)},
+        {"pages", json::array()}};
     for (const NQPageRecord& page : pair.pages)
         file["pages"].push_back(pageJson(page));
     document_->files.push_back(std::move(file));

@@ -5,10 +5,10 @@
 // be in our own format, PAGE XML or COCO JSON, told by their content; a COCO
 // file is many pages, each paired on its own (NQInputPairing). Each pair is
 // read, compared page by page in step, and, with -v, written back annotated
-// in our own format. The work is done by the parts (options, matcher, class table,
-// report writer, annotator); this file only puts them in order. What each
-// page and pair gave is handed, as records, to the run's observers (JSON,
-// pictures, progress line), which never see the report stream.
+// in our own format. The work is done by the parts (options, matcher, class
+// table, report writer, annotator); this file only puts them in order. What
+// each page and pair gave is handed, as records, to the run's observers
+// (JSON, pictures, progress line), which never see the report stream.
 //
 // A pair is handled in two steps (see NQPairRunner). Its work reads both
 // documents and matches their pages; it changes nothing but the pair's own
@@ -172,9 +172,8 @@ void NQWexa::printEnd(std::ostream& report) const {
 
 std::vector<NQFilePair> NQWexa::filePairs() {
     // Listed before the run starts, so no observer is drawing yet.
-    return nqListInputPairs(options_, *reader_, [](const std::string& line) {
-        std::cout << line << '\n';
-    });
+    return nqListInputPairs(options_, *reader_,
+                            [](const std::string& line) { std::cout << line << '\n'; });
 }
 
 void NQWexa::doEval() {

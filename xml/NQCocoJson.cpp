@@ -101,10 +101,15 @@ public:
                      const nlohmann::detail::exception& ex) override {
         std::string what = ex.what();
         // "[json.exception.parse_error.101] parse error at line 1, column 4: ..."
+        // becomes "malformed JSON at line 1, column 4: ...".
         const std::size_t bracket = what.find("] ");
         if (what.rfind("[json.exception.", 0) == 0 && bracket != std::string::npos)
             what.erase(0, bracket + 2);
-        failure = "malformed JSON: " + what + " (byte " + std::to_string(position) + ")";
+        static const std::string kPrefix = "parse error ";
+        if (what.rfind(kPrefix, 0) == 0 && what.compare(kPrefix.size(), 3, "at ") == 0)
+            failure = "malformed JSON " + what.substr(kPrefix.size());
+        else
+            failure = "malformed JSON: " + what + " (byte " + std::to_string(position) + ")";
         return false;
     }
 
@@ -744,8 +749,7 @@ void NQCocoFile::nqReportUnknownImages(const std::vector<NQCocoImage>& images,
 
 NQDocument NQCocoFile::nqReadDocument(const NQCocoImage& image, const Categories& categories,
                                       const std::string& imageFolder,
-                                      const NQForeignReadOptions& options,
-                                      std::ostream& messages,
+                                      const NQForeignReadOptions& options, std::ostream& messages,
                                       NQSharedPageImages* sharedImages) const {
     if (image.fileName.empty())
         throw NQInputError(fileName_, "image " + image.id + " has no file_name", kModule, __LINE__);

@@ -43,7 +43,8 @@ NQDocument NQInputReader::nqRead(const NQDocumentSource& source,
                 .nqReadFromPageFile(source.file, imageFolder_, sharedImages);
         case NQInputFormat::NQ_COCO_JSON:
         case NQInputFormat::NQ_DETECTION_LIST:
-            throw NQInputError(source.file, "holds many pages; each is read as a page of its own",
+            throw NQInputError(source.file,
+                               "is a COCO file of many pages, which is read when -g or -r names it",
                                "NQInputReader", __LINE__);
         case NQInputFormat::NQ_NATIVE_XML:
             break;

@@ -187,8 +187,8 @@ TEST_F(ForeignFormatsTest, MalformedAndForeignFilesAreRefusedWithTheirReason) {
         {"<PcGts><Page/></PcGts>", "the Page element names no imageFilename"},
     };
     const std::vector<std::pair<std::string, std::string>> json = {
-        {"{\"images\": [{\"id\": 1,}]}", "malformed JSON: "},
-        {"{\"images\": [", "malformed JSON: "},
+        {"{\"images\": [{\"id\": 1,}]}", "malformed JSON at line 1, column "},
+        {"{\"images\": [", "malformed JSON at line 1, column "},
         {"{\"info\": {}}", "not a COCO file (no \"images\", \"annotations\" or \"categories\")"},
         {"{\"images\": {}}", "not a COCO file (its \"images\" is not a list)"},
         {"[{\"image_id\": 1}, 7]", "not a detection list (entry 2 is not an object)"},
