@@ -135,13 +135,14 @@ private:
         return options_.visualPath + "/" + cocoOutputStem(resultFile, image) + ".evl.xml";
     }
 
+    // The formats of these files are told when they are read, by the
+    // workers of a run, rather than here on the run's thread.
     void directories() {
         for (const std::string& name : xmlNames(options_.resultPath, "Result")) {
             const std::string result = options_.resultPath + "/" + name;
             const std::string gt = options_.gtPath + "/" + name;
-            add(oneDocument(result, nqDetectInputFormat(result)), result,
-                oneDocument(gt, nqDetectInputFormat(gt)), gt,
-                options_.visualPath + "/" + nqVisualName(name), pathExists(gt));
+            add({}, result, {}, gt, options_.visualPath + "/" + nqVisualName(name),
+                pathExists(gt));
         }
     }
 

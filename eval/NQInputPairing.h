@@ -15,7 +15,8 @@ struct NQWexaOptions;
 //
 //  - directory and directory: every XML file of the result directory (a name
 //    holding ".xml", not starting with "QOLAConfig") with the ground-truth
-//    file of the same name, in byte order of the names;
+//    file of the same name, in byte order of the names (their formats are
+//    told when they are read);
 //  - two files of one document each: the one pair;
 //  - a COCO result: each of its images, with the ground-truth page of the
 //    same image file name (base names compared), or of the same image id

@@ -223,8 +223,11 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     auto work = std::make_unique<NQPairWork>();
     work->pair = pair;
+    // A pair listed by name alone learns its formats here, off the run's thread.
+    work->pair.resultSource = sourceOf(pair.resultSource, pair.resultFile);
     if (!pair.gtFound)
         return work;
+    work->pair.gtSource = sourceOf(pair.gtSource, pair.gtFile);
     // Whatever the library logs on standard output while this pair is read
     // is shown with the pair's other lines.
     const NQLogger::Capture capture(work->messages);
@@ -236,16 +239,16 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     std::string problem;
     try {
         work->stage = NQPairWork::Stage::ResultUnread;
-        if (!readDocument(*reader_, sourceOf(pair.resultSource, pair.resultFile), foreign_,
-                          *work->result, images, work->messages, problem)) {
+        if (!readDocument(*reader_, work->pair.resultSource, foreign_, *work->result, images,
+                          work->messages, problem)) {
             work->messages << readErrorLine(pair.resultFile, problem) << '\n';
             work->problem = problem;
             return work;
         }
         work->messages << pair.resultFile << '\n';
         work->stage = NQPairWork::Stage::GtUnread;
-        if (!readDocument(*reader_, sourceOf(pair.gtSource, pair.gtFile), foreign_, *work->gt,
-                          images, work->messages, problem)) {
+        if (!readDocument(*reader_, work->pair.gtSource, foreign_, *work->gt, images,
+                          work->messages, problem)) {
             work->messages << readErrorLine(pair.gtFile, problem) << '\n';
             work->problem = problem;
             return work;
