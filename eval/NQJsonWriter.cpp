@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "eval/NQClassTable.h"
+#include "eval/NQOptionsJson.h"
 #include "eval/NQWexaOptions.h"
 
 // Keys keep the order they are written in, so the file reads top-down.
@@ -28,49 +29,8 @@ struct NQJsonWriter::Document {
 
 namespace {
 
-json pathOrNull(bool given, const std::string& path) {
-    return given ? json(path) : json(nullptr);
-}
-
 json optionalNumber(const std::optional<double>& value) {
     return value ? json(*value) : json(nullptr);
-}
-
-const char* layoutName(const NQWexaOptions& o) {
-    if (o.dirToDir)
-        return "dirToDir";
-    if (o.fileToFile)
-        return "fileToFile";
-    if (o.dirToFile)
-        return "dirToFile";
-    if (o.fileToDir)
-        return "fileToDir";
-    return "none";
-}
-
-json optionsJson(const NQWexaOptions& o) {
-    return json{
-        {"commandLine", o.commandLine},
-        {"layout", layoutName(o)},
-        {"groundTruth", o.gtPath},
-        {"result", o.resultPath},
-        {"images", o.imagePath},
-        {"report", o.outputPath},
-        {"visual", pathOrNull(o.visualMode, o.visualPath)},
-        {"json", pathOrNull(o.jsonMode, o.jsonPath)},
-        {"pictures", pathOrNull(o.pictureMode, o.picturePath)},
-        {"matchThreshold", o.matchThreshold},
-        {"thresholdGiven", o.thresholdGiven},
-        {"detail", o.detailMode},
-        {"segOnly", o.segOnlyMode},
-        {"zoneClass", o.zoneClassMode},
-        {"rle", o.rleMode},
-        {"lineId", o.lineIdMode},
-        {"merge", o.mergeMode ? json{{"threshold", o.mergeThreshold}, {"classes", o.mergeList}}
-                              : json(nullptr)},
-        {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
-        {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
-    };
 }
 
 json rectJson(const NQRectShape& r) {
@@ -157,7 +117,7 @@ NQJsonWriter::~NQJsonWriter() = default;
 
 void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCount) {
     (void)pairCount;
-    document_->options = optionsJson(options);
+    document_->options = optionsToJson(options);
     document_->zoneClassMode = options.zoneClassMode;
 }
 

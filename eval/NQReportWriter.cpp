@@ -6,12 +6,13 @@
 // (0 of 0) is written as 0.00.
 #include "eval/NQReportWriter.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iomanip>
 
-#include "docmodel/NQZone.h"
 #include "eval/NQClassTable.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunRecord.h"
 
 namespace {
 
@@ -41,6 +42,14 @@ std::string timeStamp() {
     const std::time_t now = std::time(nullptr);
     const char* text = std::asctime(std::localtime(&now));
     return text != nullptr ? text : "\n";
+}
+
+// The member zone ids of a region, joined with ", ".
+std::string joinedZoneIds(const std::vector<std::string>& ids) {
+    std::string text;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        text += (i > 0 ? ", " : "") + ids[i];
+    return text;
 }
 
 }  // namespace
@@ -75,65 +84,67 @@ void NQReportWriter::printEnd() {
 
 // ---- detail lines ---------------------------------------------------------------
 
-void NQReportWriter::printDetail(const NQPageMatch& match, const NQClassTable& classes) {
-    const int nameWidth = static_cast<int>(classes.getTypeMaxLength()) + 1;
-    unsigned correct = 0, detected = 0, falseAlarms = 0;
-    for (std::size_t i = 0; i < match.result.size(); ++i) {
-        const NQMZone& region = match.result[i];
-        const NQRegionOutcome& outcome = match.resultOutcome[i];
-        if (outcome.partner < 0) {
-            ++falseAlarms;
+void NQReportWriter::printDetail(const NQPageRecord& page, std::size_t longestClass) {
+    const int nameWidth = static_cast<int>(longestClass) + 1;
+    for (const NQRegionRecord& region : page.result) {
+        if (region.partner < 0) {
             report_ << "[X] ";
-            right(report_, region.getLineID(), 5);
+            right(report_, region.id, 5);
             report_ << ", ";
-            right(report_, region.getType(), nameWidth);
+            right(report_, region.type, nameWidth);
             report_ << '\n';
         } else {
-            const NQMZone& partner = match.gt[outcome.partner];
-            if (outcome.kind == 2) {
-                ++correct;
-                report_ << "[O] ";
-            } else {
-                ++detected;
-                report_ << "[-] ";
-            }
-            right(report_, region.getLineID(), 5);
+            const NQRegionRecord& partner = page.gt[region.partner];
+            report_ << (region.outcome == NQOutcome::Matched ? "[O] " : "[-] ");
+            right(report_, region.id, 5);
             report_ << ", ";
-            right(report_, region.getType(), nameWidth);
+            right(report_, region.type, nameWidth);
             report_ << ", ";
-            right(report_, partner.getLineID(), 5);
+            right(report_, partner.id, 5);
             report_ << ", ";
-            right(report_, partner.getType(), nameWidth);
+            right(report_, partner.type, nameWidth);
             report_ << ", ";
-            fixedValue(report_, outcome.score, 2, 0);
+            fixedValue(report_, region.score.value_or(0.0), 2, 0);
             report_ << "%\n";
         }
-        if (region.getZoneCnt() > 1) {
+        if (region.zoneIds.size() > 1) {
             report_ << "    ";
-            right(report_, region.getLineID(), 5);
-            report_ << " : " << region.getZoneListStr() << '\n';
+            right(report_, region.id, 5);
+            report_ << " : " << joinedZoneIds(region.zoneIds) << '\n';
         }
     }
-    report_ << "[OVERALL] " << correct << '/' << detected << '/' << falseAlarms << '/'
-            << match.result.size() << ", ";
-    fixedValue(report_, percent(correct, static_cast<double>(match.result.size())), 2, 0);
+    const std::size_t regions = page.result.size();
+    report_ << "[OVERALL] " << page.matched() << '/' << page.detected() << '/' << page.falseAlarms()
+            << '/' << regions << ", ";
+    fixedValue(report_, percent(page.matched(), static_cast<double>(regions)), 2, 0);
     report_ << "%\n\n";
 }
 
-void NQReportWriter::printIdPair(const NQIdPair& pair, int nameWidth) {
-    const bool same = pair.type == pair.gtType;
-    report_ << (same ? "[O] " : "[X] ") << std::right << std::setw(5) << pair.zone->nqGetZoneId()
-            << ',' << std::setw(nameWidth) << pair.type;
-    if (!same)
-        report_ << ',' << std::setw(nameWidth) << pair.gtType;
-    report_ << '\n';
+void NQReportWriter::printDetail(const NQPageMatch& match, const NQClassTable& classes) {
+    printDetail(NQPageRecord::fromMatch(match), classes.getTypeMaxLength());
 }
 
-void NQReportWriter::printIdOverall(unsigned correct, unsigned total) {
+void NQReportWriter::printIdDetail(const NQPageRecord& page, std::size_t longestBefore) {
+    std::size_t longest = longestBefore;
+    for (const NQRegionRecord& zone : page.result) {
+        longest = std::max(longest, zone.type.size());
+        if (zone.partner < 0)
+            continue;  // reported on standard output, not here
+        const std::string& gtType = page.gt[zone.partner].type;
+        longest = std::max(longest, gtType.size());
+        const int nameWidth = static_cast<int>(longest) + 1;
+        const bool same = zone.outcome == NQOutcome::Matched;
+        report_ << (same ? "[O] " : "[X] ") << std::right << std::setw(5) << zone.id << ','
+                << std::setw(nameWidth) << zone.type;
+        if (!same)
+            report_ << ',' << std::setw(nameWidth) << gtType;
+        report_ << '\n';
+    }
     // A page without result zones has no share; it is written as 0.00.
-    const double share = total > 0 ? 100.0 * correct / total : 0.0;
-    report_ << "[OVERALL] " << correct << '/' << total << ", " << std::fixed << std::setprecision(2)
-            << share << "%\n\n";
+    const std::size_t total = page.result.size();
+    report_ << "[OVERALL] " << page.matched() << '/' << total << ", " << std::fixed
+            << std::setprecision(2) << percent(page.matched(), static_cast<double>(total))
+            << "%\n\n";
 }
 
 // ---- summary ----------------------------------------------------------------------

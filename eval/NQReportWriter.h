@@ -1,13 +1,14 @@
 #ifndef NQ_EVAL_NQREPORTWRITER_H
 #define NQ_EVAL_NQREPORTWRITER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 
 class NQClassTable;
-struct NQIdPair;
 struct NQPageMatch;
+struct NQPageRecord;
 
 // Writes the lines of the report onto one stream, in the order the run
 // produces them: the head, per file and page the detail lines, the summary
@@ -29,10 +30,17 @@ public:
     void printFileHeading(const std::string& src);
     void printPageHeading(const std::string& pageId);
     // One line per result region of a page and the page's "[OVERALL]" line.
+    // The class fields are one wider than the longest class registered in
+    // the run once the page's classes are: `longestClass` characters.
+    void printDetail(const NQPageRecord& page, std::size_t longestClass);
+    // The same from a match value, against the run's table after the page.
     void printDetail(const NQPageMatch& match, const NQClassTable& classes);
-    // One class-only line; `nameWidth` is the width of the class fields.
-    void printIdPair(const NQIdPair& pair, int nameWidth);
-    void printIdOverall(unsigned correct, unsigned total);
+    // The class-only lines of a page (one per result zone that has a zone of
+    // its id) and its "[OVERALL]" line. The class comparison registers the
+    // classes of each line just before writing it, so each line's class
+    // fields are one wider than the longest class met up to that line:
+    // `longestBefore` is the longest registered before the page.
+    void printIdDetail(const NQPageRecord& page, std::size_t longestBefore);
     // The three tables of the summary.
     void summary(const NQClassTable& classes, std::uint32_t fileCount);
     // The time the evaluation finished.

@@ -23,9 +23,11 @@
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
 #include "eval/NQJsonWriter.h"
+#include "eval/NQPartFile.h"
 #include "eval/NQPictureWriter.h"
 #include "eval/NQProgressLine.h"
 #include "eval/NQReportWriter.h"
+#include "eval/NQShard.h"
 #include "xml/NQxml.h"
 
 namespace {
@@ -145,14 +147,31 @@ void NQWexa::doEval() {
     if (!options_.zoneClassMode)
         addType("unmatch");
 
-    std::ofstream report(options_.outputPath, std::ios::out | std::ios::trunc);
-    if (!report.is_open())
-        say("Report file " + options_.outputPath + " can not be written!!!");
+    // A run that writes a part writes no report: its lines go nowhere.
+    std::ofstream reportFile;
+    std::ostream discarded(nullptr);
+    if (!options_.partMode) {
+        reportFile.open(options_.outputPath, std::ios::out | std::ios::trunc);
+        if (!reportFile.is_open())
+            say("Report file " + options_.outputPath + " can not be written!!!");
+    }
+    std::ostream& report = options_.partMode ? discarded : reportFile;
 
     NQReportWriter writer(report, options_.zoneClassMode);
     writer.printIntro();
     writer.printHead(options_.commandLine, options_.detailMode);
-    const std::vector<NQFilePair> pairs = filePairs();
+    const std::vector<NQFilePair> allPairs = filePairs();
+    const NQShardSlice slice =
+        shardSlice(allPairs.size(), options_.shardIndex, options_.shardCount);
+    const std::vector<NQFilePair> pairs(allPairs.begin() + slice.begin,
+                                        allPairs.begin() + slice.end);
+    if (options_.partMode)
+        addObserver(std::make_unique<NQPartWriter>(options_.partPath,
+                                                   NQPartHeader{{},
+                                                                options_.shardIndex,
+                                                                options_.shardCount,
+                                                                allPairs.size(),
+                                                                filePairsFingerprint(allPairs)}));
     notify([&](NQRunObserver& o) { o.runStarted(options_, pairs.size()); });
     try {
         for (std::size_t k = 0; k < pairs.size(); ++k) {
@@ -166,7 +185,7 @@ void NQWexa::doEval() {
                 record.files = pair;
                 record.status = NQPairStatus::GtMissing;
             }
-            record.index = k;
+            record.index = slice.begin + k;
             notify([&](NQRunObserver& o) { o.pairFinished(record); });
         }
     } catch (const NQLoadXmlError&) {
@@ -211,6 +230,12 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 
     // Nothing a file holds should end the run: a page that cannot be compared
     // ends this pair (counted so far) and the run goes on with the next one.
+    std::size_t known = classes_.getTypeCount();  // classes registered before the page
+    const auto classesSince = [this](std::size_t first) {
+        const std::vector<std::string>& names = classes_.getTypeNames();
+        return std::vector<std::string>(names.begin() + static_cast<std::ptrdiff_t>(first),
+                                        names.end());
+    };
     try {
         auto r = resultPages.begin();
         auto g = gtPages.begin();
@@ -218,6 +243,8 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
             NQPageRecord page = options_.zoneClassMode ? compareCPage(**r, **g, report)
                                                        : compareLPage(**r, **g, report);
             page.number = record.pages.size() + 1;
+            page.newClasses = classesSince(known);
+            known = classes_.getTypeCount();
             const NQImage& image = (*r)->nqGetPageImageRef();
             notify([&](NQRunObserver& o) { o.pageCompared(record.files, page, image); });
             record.pages.push_back(std::move(page));
@@ -226,11 +253,13 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
         say("Evaluation Error at " + resultFile + ": " + e.what());
         record.status = NQPairStatus::EvaluationError;
         record.error = e.what();
+        record.failedPageClasses = classesSince(known);
         return record;
     } catch (...) {
         say("Evaluation Error at " + resultFile);
         record.status = NQPairStatus::EvaluationError;
         record.error = "unknown error";
+        record.failedPageClasses = classesSince(known);
         return record;
     }
 
@@ -247,14 +276,14 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
     updateConfMatrix(match);
-    if (options_.detailMode) {
-        NQReportWriter writer(report, options_.zoneClassMode);
-        writer.printPageHeading(resultPage.nqGetPageId());
-        writer.printDetail(match, classes_);
-    }
     // Taken before the annotation appends the missed zones to the page.
     NQPageRecord page = NQPageRecord::fromMatch(match);
     page.pageId = resultPage.nqGetPageId();
+    if (options_.detailMode) {
+        NQReportWriter writer(report, options_.zoneClassMode);
+        writer.printPageHeading(page.pageId);
+        writer.printDetail(page, getTypeMaxLength());
+    }
     if (options_.visualMode)
         saveVisual(match, resultPage);
     return page;
@@ -263,12 +292,8 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
 NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
-    NQReportWriter writer(report, options_.zoneClassMode);
-    if (options_.detailMode)
-        writer.printPageHeading(resultPage.nqGetPageId());
-
+    const std::size_t longestBefore = getTypeMaxLength();
     const std::vector<NQIdPair> pairs = matcher_.matchByID(resultPage, gtPage);
-    unsigned correct = 0;
     for (const NQIdPair& pair : pairs) {
         addType(pair.type);
         if (pair.partner == nullptr) {
@@ -278,18 +303,16 @@ NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostre
         }
         addType(pair.gtType);
         countPair(pair.type, pair.gtType);
-        if (pair.type == pair.gtType)
-            ++correct;
-        // The class fields are as wide as the longest class registered so far.
-        if (options_.detailMode)
-            writer.printIdPair(pair, static_cast<int>(getTypeMaxLength()) + 1);
         if (options_.visualMode)
             NQAnnotator::annotate(pair);
     }
-    if (options_.detailMode)
-        writer.printIdOverall(correct, static_cast<unsigned>(pairs.size()));
     NQPageRecord page = NQPageRecord::fromIdPairs(pairs, gtPage);
     page.pageId = resultPage.nqGetPageId();
+    if (options_.detailMode) {
+        NQReportWriter writer(report, options_.zoneClassMode);
+        writer.printPageHeading(page.pageId);
+        writer.printIdDetail(page, longestBefore);
+    }
     return page;
 }
 

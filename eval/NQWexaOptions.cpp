@@ -37,6 +37,8 @@ enum class Option {
     Reject,
     Json,
     Pictures,
+    Shard,
+    Part,
     Help,
     Version
 };
@@ -66,6 +68,9 @@ constexpr OptionEntry kOptions[] = {
     {"-naz", Option::Reject, "FILE", "drop zones whose class is listed in FILE"},
     {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
     {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
+    {"-shard", Option::Shard, "K/N", "evaluate only the K-th of N slices of the file pairs"},
+    {"-part", Option::Part, "FILE",
+     "write the partial result for wexa merge instead of the report"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -122,6 +127,20 @@ bool readWords(const std::string& file, std::vector<std::string>& words) {
     while (in >> word)
         words.push_back(word);
     return true;
+}
+
+// "K/N" with 1 <= K <= N, both decimal numbers without sign or blanks.
+bool readShard(const std::string& text, std::uint32_t& index, std::uint32_t& count) {
+    const std::size_t slash = text.find('/');
+    const auto number = [](const std::string& digits, std::uint32_t& value) {
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        value = static_cast<std::uint32_t>(std::stoul(digits));
+        return true;
+    };
+    return slash != std::string::npos && number(text.substr(0, slash), index) &&
+           number(text.substr(slash + 1), count) && index >= 1 && index <= count;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -195,9 +214,11 @@ bool NQWexaOptions::isMergeList(const std::string& name) const {
 
 void NQWexaOptions::parseOptions(int argc, char** argv) {
     commandLine.clear();
+    commandWords.clear();
     for (int i = 0; i < argc; ++i) {
         commandLine += argv[i];
         commandLine += ' ';
+        commandWords.emplace_back(argv[i]);
     }
 
     answerHelpOrVersion(argc, argv);
@@ -295,6 +316,14 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 if (!ensureDirectory(picturePath))
                     endRun("Picture path " + value + " can not be created!!!");
                 break;
+            case Option::Shard:
+                if (!readShard(value, shardIndex, shardCount))
+                    endRun("The -shard option requires K/N with 1 <= K <= N, not " + value + ".");
+                break;
+            case Option::Part:
+                partMode = true;
+                partPath = normalised(value);
+                break;
             case Option::Help:
             case Option::Version:
                 break;  // answered before the scan
@@ -309,8 +338,11 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         endRun("This program requires \"-g [DIR | FILE]\" option. ");
     if (!resultGiven)
         endRun("This program requires \"-r [DIR | FILE]\" option. ");
+    // A run that writes a part writes no report, so it has no default to announce.
     if (!outputGiven) {
-        std::cout << "The Evaluation result will be exported to \"" << kDefaultReport << "\".\n";
+        if (!partMode)
+            std::cout << "The Evaluation result will be exported to \"" << kDefaultReport
+                      << "\".\n";
         outputPath = kDefaultReport;
     }
     if (!imageGiven) {

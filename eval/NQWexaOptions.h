@@ -45,6 +45,7 @@ struct NQWexaOptions {
     bool fileToFile = false;
     // Every command word, the program name first, each followed by one blank.
     std::string commandLine;
+    std::vector<std::string> commandWords;  // the same words, one per entry
     double matchThreshold = 80.0;
     double mergeThreshold = 80.0;
     bool thresholdGiven = false;
@@ -69,6 +70,12 @@ struct NQWexaOptions {
     std::string jsonPath;
     bool pictureMode = false;  // "-vimg": a PNG picture per compared page into picturePath
     std::string picturePath;
+    // "-shard K/N": the run takes the K-th of N slices of its file pairs
+    // (1 <= K <= N); 1/1 is the whole list.
+    std::uint32_t shardIndex = 1;
+    std::uint32_t shardCount = 1;
+    bool partMode = false;  // "-part": the partial result goes to partPath instead of a report
+    std::string partPath;
 };
 
 #endif
