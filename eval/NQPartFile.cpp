@@ -15,6 +15,7 @@
 // giving a wrong report.
 #include "eval/NQPartFile.h"
 
+#include <algorithm>
 #include <iterator>
 #include <limits>
 
@@ -246,8 +247,6 @@ private:
             if (paired != (region.partner >= 0) ||
                 (region.partner >= 0 && static_cast<std::size_t>(region.partner) >= otherSize))
                 throw Fault("a region's partner does not agree with its outcome or its page");
-            if (paired != region.score.has_value())
-                throw Fault("a region's score does not agree with its outcome");
         }
     }
 
@@ -344,6 +343,10 @@ NQPart partValue(const json& j) {
         if (part.pairs.back().index != slice.begin + part.pairs.size() - 1)
             throw Fault("it does not hold the files of its shard");
     }
+    const auto counted = std::count_if(part.pairs.begin(), part.pairs.end(),
+                                       [](const NQPairRecord& pair) { return pair.counted(); });
+    if (static_cast<std::uint64_t>(counted) != part.fileCount)
+        throw Fault("its number of files does not agree with its files");
     return part;
 }
 

@@ -58,13 +58,15 @@ std::string firstDifference(const json& a, const json& b) {
     return "?";
 }
 
-// "2, 5-9, 12": runs of consecutive numbers are written as ranges.
+// "2, 4, 5, 7-12": runs of three or more consecutive numbers become ranges.
 std::string numberRanges(const std::vector<std::uint32_t>& numbers) {
     std::string text;
     for (std::size_t i = 0; i < numbers.size();) {
         std::size_t j = i;
         while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
             ++j;
+        if (j - i < 2)
+            j = i;
         text += (text.empty() ? "" : ", ") + std::to_string(numbers[i]);
         if (j > i)
             text += "-" + std::to_string(numbers[j]);
