@@ -58,6 +58,7 @@ bench: build
 	@$(BUILD_DIR)/bench/nq_own_codecs_load_bench
 	@$(BUILD_DIR)/bench/nq_eval_bench
 	@$(BUILD_DIR)/bench/nq_analysis_bench
+	@$(BUILD_DIR)/bench/nq_merge_bench
 
 install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)

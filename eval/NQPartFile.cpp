@@ -5,7 +5,8 @@
 // header when the run starts, one line per file pair as it finishes (inside
 // "files"), and the class table with the counts at the end. Regions are
 // arrays rather than objects and classes are numbers into "classNames", which
-// keeps a part at a few hundred bytes per page of ordinary size.
+// keeps a part near 100 bytes per region; a region of one zone whose id is
+// the region's id (the common case) stores null for its list of zones.
 //
 // Text is copied byte for byte: ids, classes and paths come from the files as
 // they are, and a merged report must hold the same bytes a single run would
@@ -257,7 +258,8 @@ private:
         r.outcome = static_cast<NQOutcome>(unsignedValue(j[0], 3, "an outcome"));
         r.id = textValue(j[1], "a region id");
         r.type = className(j[2]);
-        r.zoneIds = textListValue(j[3], "zone ids");
+        r.zoneIds =
+            j[3].is_null() ? std::vector<std::string>{r.id} : textListValue(j[3], "zone ids");
         r.partner = intValue(j[4], "a partner");
         if (r.partner < -1)
             throw Fault("a partner is below -1");
@@ -414,9 +416,11 @@ void NQPartWriter::pairFinished(const NQPairRecord& pair) {
         json list = json::array();
         for (const NQRegionRecord& r : side)
             list.push_back(json{static_cast<int>(r.outcome), textJson(r.id), classNumber(r.type),
-                                textListJson(r.zoneIds), r.partner, optionalNumber(r.score),
-                                optionalNumber(r.bestScore), r.rect.x, r.rect.y, r.rect.width,
-                                r.rect.height});
+                                r.zoneIds == std::vector<std::string>{r.id}
+                                    ? json(nullptr)
+                                    : textListJson(r.zoneIds),
+                                r.partner, optionalNumber(r.score), optionalNumber(r.bestScore),
+                                r.rect.x, r.rect.y, r.rect.width, r.rect.height});
         return list;
     };
     json pages = json::array();
