@@ -93,6 +93,10 @@ struct SplitCase {
     std::vector<std::string> words;  // inputs relative to a run directory, then options
 };
 
+void PrintTo(const SplitCase& split, std::ostream* out) {
+    *out << split.name;
+}
+
 class SplitRun : public ::testing::TestWithParam<SplitCase> {};
 
 TEST_P(SplitRun, MergedThreeShardsGiveTheSingleRunsReportAndJson) {
