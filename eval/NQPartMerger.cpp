@@ -58,20 +58,30 @@ std::string firstDifference(const json& a, const json& b) {
     return "?";
 }
 
-// "2, 4, 5, 7-12": runs of three or more consecutive numbers become ranges.
-std::string numberRanges(const std::vector<std::uint32_t>& numbers) {
+// The numbers from 1 to `count` that are not in `present` (ascending), as
+// "2, 4, 5, 7-12": gaps of three or more become ranges. Works on the gaps,
+// so a part claiming a split of billions costs no more than a small one.
+std::string missingNumbers(const std::vector<std::uint32_t>& present, std::uint32_t count) {
     std::string text;
-    for (std::size_t i = 0; i < numbers.size();) {
-        std::size_t j = i;
-        while (j + 1 < numbers.size() && numbers[j + 1] == numbers[j] + 1)
-            ++j;
-        if (j - i < 2)
-            j = i;
-        text += (text.empty() ? "" : ", ") + std::to_string(numbers[i]);
-        if (j > i)
-            text += "-" + std::to_string(numbers[j]);
-        i = j + 1;
+    const auto gap = [&text](std::uint64_t first, std::uint64_t last) {
+        if (first > last)
+            return;
+        const auto add = [&text](const std::string& item) {
+            text += (text.empty() ? "" : ", ") + item;
+        };
+        if (last - first >= 2) {
+            add(std::to_string(first) + "-" + std::to_string(last));
+            return;
+        }
+        for (std::uint64_t k = first; k <= last; ++k)
+            add(std::to_string(k));
+    };
+    std::uint64_t previous = 0;
+    for (std::uint32_t k : present) {
+        gap(previous + 1, static_cast<std::uint64_t>(k) - 1);
+        previous = k;
     }
+    gap(previous + 1, count);
     return text;
 }
 
@@ -182,17 +192,13 @@ void NQPartMerger::checkParts() const {
                           " would be counted twice: " + both);
     }
 
-    std::vector<std::uint32_t> missing;
-    std::size_t next = 0;
-    for (std::uint32_t k = 1; k <= first.header.shardCount; ++k) {
-        if (next < parts_.size() && parts_[next].header.shardIndex == k)
-            ++next;
-        else
-            missing.push_back(k);
-    }
+    std::vector<std::uint32_t> present;
+    for (const NQPart& part : parts_)
+        present.push_back(part.header.shardIndex);
+    const std::string missing = missingNumbers(present, first.header.shardCount);
     if (!missing.empty())
         throw NQPartError("Missing shards of " + std::to_string(first.header.shardCount) + ": " +
-                          numberRanges(missing) + ".");
+                          missing + ".");
 }
 
 // ---- outputs ------------------------------------------------------------------------------
@@ -294,8 +300,10 @@ int runMergeCommand(int argc, char** argv) {
             std::cout << "JSON file " << merge.jsonPath << " can not be written!!!\n";
             return 1;
         }
-        std::cout << "Merged " << merge.partPaths.size() << " parts of " << merger.pairCount()
-                  << " file pairs into " << merge.reportPath << '\n';
+        const std::size_t partCount = merge.partPaths.size(), pairs = merger.pairCount();
+        std::cout << "Merged " << partCount << (partCount == 1 ? " part of " : " parts of ")
+                  << pairs << (pairs == 1 ? " file pair" : " file pairs") << " into "
+                  << merge.reportPath << '\n';
         return 0;
     } catch (const NQPartError& refusal) {
         std::cout << refusal.what() << '\n';

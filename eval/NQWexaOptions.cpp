@@ -177,7 +177,8 @@ const char* NQWexaOptions::version() {
 
 std::string NQWexaOptions::usage() {
     std::string text =
-        "Usage: wexa -g GT -r RESULT [options]\n\n"
+        "Usage: wexa -g GT -r RESULT [options]\n"
+        "       wexa merge -o REPORT [-json FILE] PART...   (the parts of -shard runs)\n\n"
         "Compares the zones of page-segmentation results with the ground truth of the same\n"
         "pages and writes a report of counts, a confusion matrix and per-class scores.\n\n"
         "Options:\n";

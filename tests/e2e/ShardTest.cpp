@@ -247,6 +247,7 @@ TEST_F(ShardWorkspace, MergeRefusesPartsThatDoNotMakeOneRunAndWritesNothing) {
          "File res/b.xml would be counted twice: parts part-2.json and part-2-again.json are "
          "both shard 2/3."},
         {{"fifth-3.json", "fifth-1.json"}, "Missing shards of 5: 2, 4, 5."},
+        {{"fifth-1.json"}, "Missing shards of 5: 2-5."},
         {{"part-1.json", "stopped.json", "part-3.json"},
          "Part stopped.json is incomplete: its run stopped at an XML file that could not be "
          "opened."},
@@ -272,6 +273,8 @@ TEST_F(ShardWorkspace, ShardTakesItsSliceAndBadValuesEndTheRun) {
     EXPECT_EQ(alone.out, "res/b.xml\n");
     EXPECT_NE(ws.read("b.txt").find("- Number of Files : 1\n"), std::string::npos);
     EXPECT_EQ(shard(3, 3, "part.json").out, "res/c.xml\n");
+    EXPECT_EQ(shard(3, 3, "no/part.json").out,
+              "Part file no/part.json can not be written!!!\nres/c.xml\n");
     EXPECT_FALSE(fs::exists(ws.file("WEXA-Eval.txt")));
     for (const char* value : {"0/3", "4/3", "3", "1/0", "-1/3", "1/3x", "1//3"})
         EXPECT_EQ(
