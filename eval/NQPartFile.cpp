@@ -326,8 +326,6 @@ NQPart partValue(const json& j) {
         throw Fault("its options are not complete");
     }
     h.options.commandWords = textListValue(member(j, "commandWords"), "commandWords");
-    h.options.jsonMode = false;  // the shard's own outputs are not the merge's
-    h.options.jsonPath.clear();
 
     part.complete = boolValue(member(j, "complete"), "complete");
     part.fileCount =

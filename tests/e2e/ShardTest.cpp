@@ -76,11 +76,7 @@ void expectSplitRunEqualsSingleRun(const std::string& root, std::vector<std::str
         root + "/reversed",
         {"merge", "-o", "report.txt", "-json", "report.json", "../split/parts/part-3.json",
          "../split/parts/part-2.json", "../split/parts/part-1.json"});
-    EXPECT_EQ(reversed.out, "Merged 3 parts of " +
-                                std::to_string(nlohmann::json::parse(nqtest::readFile(
-                                    root + "/single/report.json"))["files"]
-                                                   .size()) +
-                                " file pairs into report.txt\n");
+    EXPECT_EQ(reversed.status, 0) << reversed.out;
     expectSameOutputs(root + "/single", root + "/split");
     expectSameOutputs(root + "/single", root + "/reversed");
 }

@@ -31,101 +31,83 @@ TEST(ShardSlice, SlicesTileTheListInOrderWithSizesWithinOne) {
         }
 }
 
-// A part of shard 2 of 3 over five pairs (it holds pairs 1 and 2), written
-// by the writer as a run would.
+NQRegionRecord region(NQOutcome outcome, const std::string& id, const std::string& type,
+                      std::vector<std::string> zones, int partner) {
+    NQRegionRecord r;
+    r.outcome = outcome;
+    r.id = id;
+    r.type = type;
+    r.zoneIds = std::move(zones);
+    r.partner = partner;
+    if (partner >= 0)
+        r.score = r.bestScore = 91.25;
+    r.rect = NQRectShape(3, 4, 50, 60);
+    return r;
+}
+
+// Writes a part of shard 2 of 3 over five pairs (it holds pairs 1 and 2) as
+// a run would, with text that is not UTF-8 and a region of two zones.
+void writePart(const std::string& path) {
+    NQPairRecord compared;
+    compared.index = 1;
+    compared.files = NQFilePair{"res/b.xml", "gt/b.xml", "vis/b.evl.xml", true};
+    compared.src = "b\xe9.tif";
+    compared.failedPageClasses = {"late"};
+    NQPageRecord page;
+    page.number = 1;
+    page.pageId = "1";
+    page.resultZones = 2;
+    page.gtZones = 1;
+    page.newClasses = {"unmatch", "caf\xe9", "text"};
+    page.result = {region(NQOutcome::Detected, "M0", "caf\xe9", {"r1", "r2"}, 0),
+                   region(NQOutcome::FalseAlarm, "r3", "text", {"r3"}, -1)};
+    page.gt = {region(NQOutcome::Detected, "g1", "text", {"g1"}, 0)};
+    compared.pages = {page};
+    NQPairRecord skipped;
+    skipped.index = 2;
+    skipped.files = NQFilePair{"res/c.xml", "gt/c.xml", "vis/c.evl.xml", false};
+    skipped.status = NQPairStatus::GtMissing;
+
+    NQClassTable classes;
+    for (const char* name : {"unmatch", "caf\xe9", "text", "late"})
+        classes.addType(name);
+    classes.countPair("caf\xe9", "text");
+    classes.addZoneTotals(2, 1);
+    NQWexaOptions options;
+    options.commandWords = {"wexa", "-g", "gt", "-shard", "2/3"};
+    NQPartWriter writer(path, NQPartHeader{{}, 2, 3, 5, "0123456789abcdef"});
+    writer.runStarted(options, 2);
+    writer.pairFinished(compared);
+    writer.pairFinished(skipped);
+    writer.runFinished(classes, 1, true);
+}
+
 class PartFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        NQPairRecord compared;
-        compared.index = 1;
-        compared.files = NQFilePair{"res/b.xml", "gt/b.xml", "vis/b.evl.xml", true};
-        compared.src = "b\xe9.tif";  // Latin-1: not UTF-8
-        compared.failedPageClasses = {"late"};
-        NQPageRecord page;
-        page.number = 1;
-        page.pageId = "1";
-        page.resultZones = 2;
-        page.gtZones = 1;
-        page.newClasses = {"unmatch", "caf\xe9", "text"};
-        NQRegionRecord merged;
-        merged.outcome = NQOutcome::Detected;
-        merged.id = "M0";
-        merged.type = "caf\xe9";
-        merged.zoneIds = {"r1", "r2"};
-        merged.partner = 0;
-        merged.score = 91.25;
-        merged.bestScore = 91.25;
-        merged.rect = NQRectShape(3, 4, 50, 60);
-        NQRegionRecord missed;
-        missed.outcome = NQOutcome::Detected;
-        missed.id = "g1";
-        missed.type = "text";
-        missed.zoneIds = {"g1"};
-        missed.partner = 0;
-        missed.score = 91.25;
-        page.result = {merged};
-        page.gt = {missed};
-        compared.pages = {page};
-        NQPairRecord skipped;
-        skipped.index = 2;
-        skipped.files = NQFilePair{"res/c.xml", "gt/c.xml", "vis/c.evl.xml", false};
-        skipped.status = NQPairStatus::GtMissing;
-        pairs = {compared, skipped};
-
-        classes.addType("unmatch");
-        classes.addType("caf\xe9");
-        classes.addType("text");
-        classes.addType("late");
-        classes.countPair("caf\xe9", "text");
-        classes.addZoneTotals(2, 1);
-
-        NQWexaOptions options;
-        options.commandWords = {"wexa", "-g", "gt", "-shard", "2/3"};
-        NQPartWriter writer(file(), NQPartHeader{{}, 2, 3, 5, "0123456789abcdef"});
-        writer.runStarted(options, pairs.size());
-        for (const NQPairRecord& pair : pairs)
-            writer.pairFinished(pair);
-        writer.runFinished(classes, 1, true);
+        writePart(file());
         text = nqtest::readFile(file());
     }
-
     std::string file() const { return dir.file("part.json"); }
 
     nqtest::TempDir dir;
-    std::vector<NQPairRecord> pairs;
-    NQClassTable classes;
     std::string text;
 };
 
-TEST_F(PartFile, ReadsBackEveryFieldOfTheRecordsByteForByte) {
+TEST_F(PartFile, ReadsBackWhatWasWrittenByteForByte) {
+    // Written again from what was read, the part is the same file: no field
+    // is lost or changed on the way, bytes that are not UTF-8 included.
     const NQPart part = readPart(file());
-    EXPECT_EQ(part.header.shardIndex, 2u);
-    EXPECT_EQ(part.header.shardCount, 3u);
-    EXPECT_EQ(part.header.pairTotal, 5u);
-    EXPECT_EQ(part.header.options.commandWords,
-              (std::vector<std::string>{"wexa", "-g", "gt", "-shard", "2/3"}));
-    EXPECT_TRUE(part.complete);
-    EXPECT_EQ(part.fileCount, 1u);
-    EXPECT_EQ(part.classes.getTypeNames(), classes.getTypeNames());
-    EXPECT_EQ(part.classes.getConfCount(1, 2), 1u);
-    EXPECT_EQ(part.classes.getResultZoneTotal(), 2u);
-    ASSERT_EQ(part.pairs.size(), 2u);
-    const NQPairRecord& pair = part.pairs[0];
-    EXPECT_EQ(pair.src, "b\xe9.tif");
-    EXPECT_EQ(pair.failedPageClasses, pairs[0].failedPageClasses);
-    EXPECT_EQ(part.pairs[1].status, NQPairStatus::GtMissing);
-    EXPECT_FALSE(part.pairs[1].files.gtFound);
-    ASSERT_EQ(pair.pages.size(), 1u);
-    const NQPageRecord& page = pair.pages[0];
-    EXPECT_EQ(page.newClasses, pairs[0].pages[0].newClasses);
-    EXPECT_EQ(page.gtZones, 1u);
-    const NQRegionRecord& r = page.result.at(0);
-    EXPECT_EQ(r.outcome, NQOutcome::Detected);
-    EXPECT_EQ(r.type, "caf\xe9");
-    EXPECT_EQ(r.zoneIds, (std::vector<std::string>{"r1", "r2"}));
-    EXPECT_EQ(r.score, 91.25);
-    EXPECT_EQ(r.rect.height, 60);
-    EXPECT_FALSE(page.gt.at(0).bestScore.has_value());
+    NQPartWriter writer(dir.file("again.json"), part.header);
+    writer.runStarted(part.header.options, part.pairs.size());
+    for (const NQPairRecord& pair : part.pairs)
+        writer.pairFinished(pair);
+    writer.runFinished(part.classes, part.fileCount, part.complete);
+    EXPECT_EQ(nqtest::readFile(dir.file("again.json")), text);
+    EXPECT_EQ(part.pairs.at(0).src, "b\xe9.tif");
+    EXPECT_EQ(part.pairs.at(0).pages.at(0).result.at(0).zoneIds,
+              (std::vector<std::string>{"r1", "r2"}));
+    EXPECT_EQ(part.pairs.at(0).pages.at(0).gt.at(0).zoneIds, std::vector<std::string>{"g1"});
 }
 
 TEST_F(PartFile, RefusesADamagedPartWithItsFault) {
