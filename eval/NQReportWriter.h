@@ -6,6 +6,8 @@
 #include <string>
 
 class NQClassTable;
+class NQSplitMerge;
+class NQThresholdSweep;
 struct NQIdPair;
 struct NQPageMatch;
 
@@ -35,6 +37,11 @@ public:
     void printIdOverall(unsigned correct, unsigned total);
     // The three tables of the summary.
     void summary(const NQClassTable& classes, std::uint32_t fileCount);
+    // Sections after the summary, numbered `section`: precision, recall and
+    // F-score per class and threshold with their means; split and merge
+    // counts per class. The classes are listed in the order of `classes`.
+    void printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes, int section);
+    void printSplitMerge(const NQSplitMerge& splits, const NQClassTable& classes, int section);
     // The time the evaluation finished.
     void printEnd();
 
