@@ -120,6 +120,14 @@ double NQClassTable::getFalseZoneRate(const std::string& name) const {
     return k < 0 ? 0.0 : percent(getFalseZone(name), rowSum(k));
 }
 
+double NQClassTable::getAverageFScore(std::size_t first) const {
+    double sum = 0.0;
+    for (std::size_t k = first; k < typeNames_.size(); ++k)
+        sum += getFScore(getPreciZone(typeNames_[k]), getRecallZone(typeNames_[k]));
+    const std::size_t listed = typeNames_.size() > first ? typeNames_.size() - first : 0;
+    return listed > 0 ? sum / static_cast<double>(listed) : 0.0;
+}
+
 int NQClassTable::calSpace() const {
     std::uint32_t largest = 0;
     for (const auto& row : confMatrix_)

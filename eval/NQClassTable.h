@@ -49,6 +49,9 @@ public:
     double getMissZoneRate(const std::string& name) const;
     std::uint32_t getFalseZone(const std::string& name) const;
     double getFalseZoneRate(const std::string& name) const;
+    // Mean F-score of the classes from index `first` on (1 skips "unmatch");
+    // 0 when no class is listed.
+    double getAverageFScore(std::size_t first) const;
 
     // Width of one confusion-matrix column, from the largest count.
     int calSpace() const;

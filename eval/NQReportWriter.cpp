@@ -165,13 +165,9 @@ void NQReportWriter::summary(const NQClassTable& classes, std::uint32_t fileCoun
     report_ << "==================\nSummary of Results\n==================\n\n" << std::fixed;
     report_ << "- Number of Files : " << fileCount << '\n';
 
-    double fSum = 0.0;
-    for (std::size_t k = first; k < typeNames.size(); ++k)
-        fSum += fScore(typeNames[k]);
-    const std::size_t listed = typeNames.size() > first ? typeNames.size() - first : 0;
     report_ << (zoneClassMode_ ? "- Accuracy of Zone Matching(average) : "
                                : "- Accuracy of Zone Detecting(average) : ");
-    fixedValue(report_, listed > 0 ? fSum / static_cast<double>(listed) : 0.0, 2, 0);
+    fixedValue(report_, classes.getAverageFScore(first), 2, 0);
     report_ << "%\n\n";
 
     // Section 1: zones per class.

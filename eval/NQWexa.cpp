@@ -4,7 +4,9 @@
 // directory is looked for, by name, in the ground-truth directory. Each pair
 // is read, compared page by page in step, and, with -v, written back
 // annotated. The work is done by the parts (options, matcher, class table,
-// report writer, annotator); this file only puts them in order.
+// report writer, annotator); this file only puts them in order. What each
+// page and pair gave is handed, as records, to the run's observers (JSON,
+// pictures, progress line), which never see the report stream.
 //
 // A file pair that cannot be read or compared is reported and the run goes
 // on. An XML file that cannot be opened at all ends the run: its
@@ -20,16 +22,15 @@
 
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
+#include "eval/NQJsonWriter.h"
+#include "eval/NQPictureWriter.h"
+#include "eval/NQProgressLine.h"
 #include "eval/NQReportWriter.h"
 #include "xml/NQxml.h"
 
 namespace {
 
 namespace fs = boost::filesystem;
-
-void say(const std::string& line) {
-    std::cout << line << '\n';
-}
 
 bool pathExists(const std::string& path) {
     boost::system::error_code ignored;
@@ -66,6 +67,37 @@ NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
 }
 
+void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
+    observers_.push_back(std::move(observer));
+}
+
+void NQWexa::addRequestedObservers() {
+    if (options_.jsonMode)
+        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath));
+    if (options_.pictureMode)
+        addObserver(std::make_unique<NQPictureWriter>(options_.picturePath));
+    if (NQProgressLine::wanted())
+        addObserver(std::make_unique<NQProgressLine>(std::cerr));
+}
+
+void NQWexa::say(const std::string& line) {
+    for (const auto& observer : observers_)
+        observer->beforeMessage();
+    std::cout << line << '\n';
+    for (const auto& observer : observers_)
+        observer->afterMessage();
+}
+
+void NQWexa::notify(const std::function<void(NQRunObserver&)>& call) {
+    for (const auto& observer : observers_) {
+        try {
+            call(*observer);
+        } catch (const std::exception& problem) {
+            say(problem.what());
+        }
+    }
+}
+
 void NQWexa::printIntro(std::ostream& report) const {
     NQReportWriter(report, options_.zoneClassMode).printIntro();
 }
@@ -96,8 +128,8 @@ std::vector<NQFilePair> NQWexa::filePairs() const {
             continue;
         names.push_back(name);
     }
-    if (failed)
-        say("Result path " + options_.resultPath + " can not be read!!!");
+    if (failed)  // listed before the run starts, so no observer is drawing yet
+        std::cout << "Result path " << options_.resultPath << " can not be read!!!\n";
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         NQFilePair pair{options_.resultPath + "/" + name, options_.gtPath + "/" + name,
@@ -109,6 +141,7 @@ std::vector<NQFilePair> NQWexa::filePairs() const {
 }
 
 void NQWexa::doEval() {
+    addRequestedObservers();
     if (!options_.zoneClassMode)
         addType("unmatch");
 
@@ -119,37 +152,60 @@ void NQWexa::doEval() {
     NQReportWriter writer(report, options_.zoneClassMode);
     writer.printIntro();
     writer.printHead(options_.commandLine, options_.detailMode);
-    for (const NQFilePair& pair : filePairs()) {
-        if (!pair.gtFound) {
-            say(pair.gtFile + " is not found!!!");
-            continue;
+    const std::vector<NQFilePair> pairs = filePairs();
+    notify([&](NQRunObserver& o) { o.runStarted(options_, pairs.size()); });
+    try {
+        for (std::size_t k = 0; k < pairs.size(); ++k) {
+            const NQFilePair& pair = pairs[k];
+            notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
+            NQPairRecord record;
+            if (pair.gtFound) {
+                record = compareDoc(pair.resultFile, pair.gtFile, pair.visualFile, report);
+            } else {
+                say(pair.gtFile + " is not found!!!");
+                record.files = pair;
+                record.status = NQPairStatus::GtMissing;
+            }
+            record.index = k;
+            notify([&](NQRunObserver& o) { o.pairFinished(record); });
         }
-        compareDoc(pair.resultFile, pair.gtFile, pair.visualFile, report);
+    } catch (const NQLoadXmlError&) {
+        // The observers get what was compared before the run stopped.
+        notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, false); });
+        throw;
     }
     writer.summary(classes_, fileCount);
     writer.printEnd();
+    notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
 }
 
-void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
-                        const std::string& visualFile, std::ostream& report) {
+NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
+                                const std::string& visualFile, std::ostream& report) {
+    NQPairRecord record;
+    record.files = NQFilePair{resultFile, gtFile, visualFile};
     NQDocument result, gt;
     if (!readDocument(resultFile, options_.imagePath, result)) {
         say("File read Error at " + resultFile);
-        return;
+        record.status = NQPairStatus::ResultReadError;
+        return record;
     }
     say(resultFile);
     if (!readDocument(gtFile, options_.imagePath, gt)) {
         say("File read Error at " + gtFile);
-        return;
+        record.status = NQPairStatus::GtReadError;
+        return record;
     }
     ++fileCount;
     missCount = 0;
+    const std::string src = result.nqGetTag("src");
+    record.src = src;
     const NQDocument::PageList& resultPages = result.nqGetPageList();
     const NQDocument::PageList& gtPages = gt.nqGetPageList();
-    if (resultPages.empty() || gtPages.empty())
-        return;
+    if (resultPages.empty() || gtPages.empty()) {
+        record.status = NQPairStatus::NoPages;
+        return record;
+    }
 
-    const std::string src = result.nqGetTag("src");
     if (options_.detailMode)
         NQReportWriter(report, options_.zoneClassMode).printFileHeading(src);
 
@@ -159,17 +215,23 @@ void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile
         auto r = resultPages.begin();
         auto g = gtPages.begin();
         for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g) {
-            if (options_.zoneClassMode)
-                compareCPage(**r, **g, report);
-            else
-                compareLPage(**r, **g, report);
+            NQPageRecord page = options_.zoneClassMode ? compareCPage(**r, **g, report)
+                                                       : compareLPage(**r, **g, report);
+            page.number = record.pages.size() + 1;
+            const NQImage& image = (*r)->nqGetPageImageRef();
+            notify([&](NQRunObserver& o) { o.pageCompared(record.files, page, image); });
+            record.pages.push_back(std::move(page));
         }
     } catch (const std::exception& e) {
         say("Evaluation Error at " + resultFile + ": " + e.what());
-        return;
+        record.status = NQPairStatus::EvaluationError;
+        record.error = e.what();
+        return record;
     } catch (...) {
         say("Evaluation Error at " + resultFile);
-        return;
+        record.status = NQPairStatus::EvaluationError;
+        record.error = "unknown error";
+        return record;
     }
 
     if (options_.visualMode) {
@@ -177,11 +239,12 @@ void NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile
         if (!writer.nqSaveToXmlFile(visualFile))
             say("Visual file " + visualFile + " can not be written!!!");
     }
+    return record;
 }
 
 // ---- page comparison ----------------------------------------------------------------------
 
-void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
     updateConfMatrix(match);
     if (options_.detailMode) {
@@ -189,11 +252,15 @@ void NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
         writer.printPageHeading(resultPage.nqGetPageId());
         writer.printDetail(match, classes_);
     }
+    // Taken before the annotation appends the missed zones to the page.
+    NQPageRecord page = NQPageRecord::fromMatch(match);
+    page.pageId = resultPage.nqGetPageId();
     if (options_.visualMode)
         saveVisual(match, resultPage);
+    return page;
 }
 
-void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
     NQReportWriter writer(report, options_.zoneClassMode);
@@ -205,8 +272,8 @@ void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
     for (const NQIdPair& pair : pairs) {
         addType(pair.type);
         if (pair.partner == nullptr) {
-            std::cout << "Couldn't find mathcing zone( ID : " << pair.zone->nqGetZoneId()
-                      << " ) on Ground-truth\n";
+            say("Couldn't find mathcing zone( ID : " + pair.zone->nqGetZoneId() +
+                " ) on Ground-truth");
             continue;
         }
         addType(pair.gtType);
@@ -221,6 +288,9 @@ void NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& repo
     }
     if (options_.detailMode)
         writer.printIdOverall(correct, static_cast<unsigned>(pairs.size()));
+    NQPageRecord page = NQPageRecord::fromIdPairs(pairs, gtPage);
+    page.pageId = resultPage.nqGetPageId();
+    return page;
 }
 
 void NQWexa::getZones(NQPage& page, std::vector<NQMZone>& regions) {

@@ -2,6 +2,8 @@
 #define NQ_EVAL_NQWEXA_H
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -9,19 +11,12 @@
 #include "eval/NQClassTable.h"
 #include "eval/NQMZone.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunObserver.h"
+#include "eval/NQRunRecord.h"
 #include "eval/NQWexaOptions.h"
 
 class NQPage;
 class NQZone;
-
-// One result file of a run with its ground-truth partner and the name of its
-// annotated copy.
-struct NQFilePair {
-    std::string resultFile;
-    std::string gtFile;
-    std::string visualFile;
-    bool gtFound = true;  // false: the partner is missing and the pair is skipped
-};
 
 // The evaluator of one run. It keeps the run's configuration, its class
 // table and counters, and drives the parts that do the work: the options
@@ -39,17 +34,24 @@ public:
     // ---- run (evaluation driver) ------------------------------------------
     // The whole run. An XML file that cannot be opened at all raises
     // NQLoadXmlError; the report then holds everything written before it.
+    // Besides the observers added before, the run feeds those its options
+    // ask for: the JSON writer (-json), the picture writer (-vimg) and, when
+    // standard error is a terminal, the progress line.
     void doEval();
+    // Adds a receiver of the run's records; call before doEval.
+    void addObserver(std::unique_ptr<NQRunObserver> observer);
     // The file pairs of the run in the order they are evaluated.
     std::vector<NQFilePair> filePairs() const;
-    void compareDoc(const std::string& resultFile, const std::string& gtFile,
-                    const std::string& visualFile, std::ostream& report);
+    // Reads and compares one pair; the record says what came of it.
+    NQPairRecord compareDoc(const std::string& resultFile, const std::string& gtFile,
+                            const std::string& visualFile, std::ostream& report);
     void printIntro(std::ostream& report) const;
     void printEnd(std::ostream& report) const;
 
     // ---- page comparison ----------------------------------------------------
-    void compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report);
-    void compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report);
+    // Both return the outcome of every region of the page pair.
+    NQPageRecord compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report);
+    NQPageRecord compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report);
     void getZones(NQPage& page, std::vector<NQMZone>& regions);
     void getMZones(NQPage& page, std::vector<NQMZone>& regions,
                    const std::vector<NQMZone>& gtRegions);
@@ -133,11 +135,18 @@ public:
     const std::string& getVisualPath() const { return options_.visualPath; }
 
 private:
+    // One line on standard output, with the observers told before and after.
+    void say(const std::string& line);
+    // Calls every observer; a problem one throws is printed and the run goes on.
+    void notify(const std::function<void(NQRunObserver&)>& call);
+    void addRequestedObservers();
+
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;
     std::uint32_t fileCount = 0;  // file pairs whose two documents were read
     std::uint32_t missCount = 0;  // missed zones added to the visual file of the current pair
+    std::vector<std::unique_ptr<NQRunObserver>> observers_;
 };
 
 #endif

@@ -34,31 +34,45 @@ enum class Option {
     Merge,
     LineId,
     Accept,
-    Reject
+    Reject,
+    Json,
+    Pictures,
+    Help,
+    Version
 };
 
 struct OptionEntry {
     const char* name;
     Option option;
-    bool takesValue;
+    const char* value;  // name of the value in the usage text; null for a flag
+    const char* help;   // one line of the usage text
 };
 
+// The one table of options: the scan and the usage text both read it.
 constexpr OptionEntry kOptions[] = {
-    {"-g", Option::GroundTruth, true},
-    {"-r", Option::Result, true},
-    {"-detail", Option::Detail, false},
-    {"-o", Option::Output, true},
-    {"-i", Option::Image, true},
-    {"-v", Option::Visual, true},
-    {"-t", Option::Threshold, true},
-    {"-segonly", Option::SegOnly, false},
-    {"-zoneclass", Option::ZoneClass, false},
-    {"-rle", Option::Rle, false},
-    {"-m", Option::Merge, true},
-    {"-lid", Option::LineId, false},
-    {"-az", Option::Accept, true},
-    {"-naz", Option::Reject, true},
+    {"-g", Option::GroundTruth, "PATH", "ground truth: a directory or one XML file (must exist)"},
+    {"-r", Option::Result, "PATH", "result: a directory or one XML file (must exist)"},
+    {"-detail", Option::Detail, nullptr, "per-file and per-zone lines in the report"},
+    {"-o", Option::Output, "FILE", "the report (default WEXA-Eval.txt)"},
+    {"-i", Option::Image, "DIR", "directory of the page images (default: the -g directory)"},
+    {"-v", Option::Visual, "DIR", "write an annotated copy of each result file into DIR"},
+    {"-t", Option::Threshold, "PERCENT", "least match score of a pair (default 80)"},
+    {"-segonly", Option::SegOnly, nullptr, "segmentation only: every zone counts as class zone"},
+    {"-zoneclass", Option::ZoneClass, nullptr, "compare the classes of zones with equal ids only"},
+    {"-rle", Option::Rle, nullptr, "take zone masks from RLEIMAGE attributes and write them"},
+    {"-m", Option::Merge, "FILE", "merge result zones: least share, then the mergeable classes"},
+    {"-lid", Option::LineId, nullptr, "zones sharing a lineID attribute form one region"},
+    {"-az", Option::Accept, "FILE", "keep only zones whose class is listed in FILE"},
+    {"-naz", Option::Reject, "FILE", "drop zones whose class is listed in FILE"},
+    {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
+    {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
+    {"-h", Option::Help, nullptr, "print this help and exit"},
+    {"--help", Option::Help, nullptr, "print this help and exit"},
+    {"--version", Option::Version, nullptr, "print the version and exit"},
 };
+
+constexpr const char* kUsageExample =
+    "wexa -g gt -r res -i images -o report.txt -detail -json report.json -vimg pictures";
 
 constexpr const char* kDefaultReport = "WEXA-Eval.txt";
 
@@ -87,6 +101,15 @@ bool isRegularFile(const std::string& path) {
     return fs::is_regular_file(path, ignored);
 }
 
+// Creates one directory level when `path` does not exist; false when that fails.
+bool ensureDirectory(const std::string& path) {
+    if (pathExists(path))
+        return true;
+    boost::system::error_code failed;
+    fs::create_directory(path, failed);
+    return !failed;
+}
+
 // The white-space separated words of a file; false when it cannot be read
 // (a directory opens on Linux but cannot be read, so it counts as unreadable).
 bool readWords(const std::string& file, std::vector<std::string>& words) {
@@ -105,7 +128,58 @@ bool listed(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
+// Help and version end the run before anything else is looked at, so they
+// work on any command line, also one that would be refused.
+void answerHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        for (const OptionEntry& entry : kOptions) {
+            if (word != entry.name)
+                continue;
+            if (entry.option == Option::Help) {
+                std::cout << NQWexaOptions::usage();
+                std::cout.flush();
+                throw NQWexaExit(0);
+            }
+            if (entry.option == Option::Version) {
+                std::cout << "wexa " << NQWexaOptions::version() << '\n';
+                std::cout.flush();
+                throw NQWexaExit(0);
+            }
+        }
+    }
+}
+
 }  // namespace
+
+const char* NQWexaOptions::version() {
+    return NQ_VERSION;
+}
+
+std::string NQWexaOptions::usage() {
+    std::string text =
+        "Usage: wexa -g GT -r RESULT [options]\n\n"
+        "Compares the zones of page-segmentation results with the ground truth of the same\n"
+        "pages and writes a report of counts, a confusion matrix and per-class scores.\n\n"
+        "Options:\n";
+    // Spellings of one option share a line: "-h, --help".
+    for (auto entry = std::begin(kOptions); entry != std::end(kOptions); ++entry) {
+        if (entry != std::begin(kOptions) && (entry - 1)->option == entry->option)
+            continue;
+        std::string synopsis = entry->name;
+        for (auto same = entry + 1; same != std::end(kOptions) && same->option == entry->option;
+             ++same)
+            synopsis += std::string(", ") + same->name;
+        if (entry->value != nullptr)
+            synopsis += std::string(" ") + entry->value;
+        synopsis.resize(std::max<std::size_t>(synopsis.size() + 1, 16), ' ');
+        text += "  " + synopsis + entry->help + "\n";
+    }
+    text += "\nExample:\n  ";
+    text += kUsageExample;
+    text += "\n";
+    return text;
+}
 
 bool NQWexaOptions::checkAccZone(const std::string& name) const {
     return listed(acceptList, name);
@@ -126,6 +200,8 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         commandLine += ' ';
     }
 
+    answerHelpOrVersion(argc, argv);
+
     bool gtGiven = false, resultGiven = false, outputGiven = false, imageGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
@@ -134,7 +210,7 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         if (entry == std::end(kOptions))
             continue;
         std::string value;
-        if (entry->takesValue) {
+        if (entry->value != nullptr) {
             if (i + 1 >= argc)
                 endRun("The " + word + " option requires a value.");
             value = argv[i + 1];
@@ -165,17 +241,12 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                     endRun("Image path " + value + " is not found!!!");
                 imageGiven = true;
                 break;
-            case Option::Visual: {
+            case Option::Visual:
                 visualMode = true;
                 visualPath = normalised(value);
-                if (!pathExists(visualPath)) {
-                    boost::system::error_code failed;
-                    fs::create_directory(visualPath, failed);
-                    if (failed)
-                        endRun("Visual path " + value + " can not be created!!!");
-                }
+                if (!ensureDirectory(visualPath))
+                    endRun("Visual path " + value + " can not be created!!!");
                 break;
-            }
             case Option::Threshold:
                 matchThreshold = std::atof(value.c_str());
                 thresholdGiven = true;
@@ -214,6 +285,19 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 if (!readWords(value, rejectList))
                     endRun(value + " is not found");
                 break;
+            case Option::Json:
+                jsonMode = true;
+                jsonPath = normalised(value);
+                break;
+            case Option::Pictures:
+                pictureMode = true;
+                picturePath = normalised(value);
+                if (!ensureDirectory(picturePath))
+                    endRun("Picture path " + value + " can not be created!!!");
+                break;
+            case Option::Help:
+            case Option::Version:
+                break;  // answered before the scan
         }
     }
 

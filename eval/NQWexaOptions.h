@@ -33,6 +33,11 @@ struct NQWexaOptions {
     bool checkNotAccZone(const std::string& name) const;
     bool isMergeList(const std::string& name) const;
 
+    // The usage text printed by "-h" and "--help", one line per option.
+    static std::string usage();
+    // The version printed by "--version".
+    static const char* version();
+
     // Input layout; at most one holds.
     bool dirToDir = false;
     bool dirToFile = false;
@@ -60,6 +65,10 @@ struct NQWexaOptions {
     std::string imagePath;
     std::string visualPath;
     std::vector<std::string> mergeList;
+    bool jsonMode = false;  // "-json": the outcome as JSON into jsonPath
+    std::string jsonPath;
+    bool pictureMode = false;  // "-vimg": a PNG picture per compared page into picturePath
+    std::string picturePath;
 };
 
 #endif

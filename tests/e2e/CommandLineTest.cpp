@@ -50,7 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
     EveryMessage, RefusedCommandLine,
     ::testing::Values(
         RefusedLine{"NoOptionAtAll", {}, kNeedG},
-        RefusedLine{"UnknownWordsOnly", {"-x", "--help"}, kNeedG},
+        RefusedLine{"UnknownWordsOnly", {"-x", "--verbose"}, kNeedG},
         RefusedLine{"MissingR", {"-g", "gt", "-o", "out.txt"}, kNeedR},
         // The path check happens when -g is met, before the later -az/-naz conflict.
         RefusedLine{"GroundTruthMissingBeforeConflict",
@@ -95,7 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "The -t option requires a value.\n"},
         RefusedLine{"VisualDirectoryWithoutParent",
                     {"-g", "gt", "-r", "res", "-v", "no/vis"},
-                    "Visual path no/vis can not be created!!!\n"}),
+                    "Visual path no/vis can not be created!!!\n"},
+        RefusedLine{"PictureDirectoryWithoutParent",
+                    {"-g", "gt", "-r", "res", "-vimg", "no/pics"},
+                    "Picture path no/pics can not be created!!!\n"}),
     [](const ::testing::TestParamInfo<RefusedLine>& info) { return std::string(info.param.name); });
 
 TEST(WexaRun, MixedLayoutWritesHeadEmptySummaryAndEnd) {

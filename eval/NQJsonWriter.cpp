@@ -1,0 +1,206 @@
+// The JSON form of a run's outcome, built with nlohmann::json.
+//
+// Every number is written as a JSON number at full double precision (the
+// report rounds to two decimals; the JSON does not). A value that does not
+// exist is null rather than a made-up 0: the score of an unpaired region,
+// the best score of a region that overlaps nothing, a path not given.
+// Classes are listed as the report lists them (from 1 in the default
+// comparison, where class 0 is "unmatch"), while the confusion matrix keeps
+// every class, "unmatch" included, with its name.
+#include "eval/NQJsonWriter.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "eval/NQClassTable.h"
+#include "eval/NQWexaOptions.h"
+
+// Keys keep the order they are written in, so the file reads top-down.
+using json = nlohmann::ordered_json;
+
+struct NQJsonWriter::Document {
+    json options;
+    bool zoneClassMode = false;
+    json files = json::array();
+};
+
+namespace {
+
+json pathOrNull(bool given, const std::string& path) {
+    return given ? json(path) : json(nullptr);
+}
+
+json optionalNumber(const std::optional<double>& value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+const char* layoutName(const NQWexaOptions& o) {
+    if (o.dirToDir)
+        return "dirToDir";
+    if (o.fileToFile)
+        return "fileToFile";
+    if (o.dirToFile)
+        return "dirToFile";
+    if (o.fileToDir)
+        return "fileToDir";
+    return "none";
+}
+
+json optionsJson(const NQWexaOptions& o) {
+    return json{
+        {"commandLine", o.commandLine},
+        {"layout", layoutName(o)},
+        {"groundTruth", o.gtPath},
+        {"result", o.resultPath},
+        {"images", o.imagePath},
+        {"report", o.outputPath},
+        {"visual", pathOrNull(o.visualMode, o.visualPath)},
+        {"json", pathOrNull(o.jsonMode, o.jsonPath)},
+        {"pictures", pathOrNull(o.pictureMode, o.picturePath)},
+        {"matchThreshold", o.matchThreshold},
+        {"thresholdGiven", o.thresholdGiven},
+        {"detail", o.detailMode},
+        {"segOnly", o.segOnlyMode},
+        {"zoneClass", o.zoneClassMode},
+        {"rle", o.rleMode},
+        {"lineId", o.lineIdMode},
+        {"merge", o.mergeMode ? json{{"threshold", o.mergeThreshold}, {"classes", o.mergeList}}
+                              : json(nullptr)},
+        {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
+        {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
+    };
+}
+
+json rectJson(const NQRectShape& r) {
+    return json{{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
+}
+
+json regionsJson(const std::vector<NQRegionRecord>& side,
+                 const std::vector<NQRegionRecord>& other) {
+    json regions = json::array();
+    for (const NQRegionRecord& r : side) {
+        json partner = nullptr;
+        if (r.partner >= 0 && static_cast<std::size_t>(r.partner) < other.size()) {
+            const NQRegionRecord& p = other[r.partner];
+            partner = json{{"index", r.partner}, {"id", p.id}, {"class", p.type}};
+        }
+        regions.push_back(json{{"id", r.id},
+                               {"class", r.type},
+                               {"zones", r.zoneIds},
+                               {"outcome", outcomeName(r.outcome)},
+                               {"partner", partner},
+                               {"score", optionalNumber(r.score)},
+                               {"bestScore", optionalNumber(r.bestScore)},
+                               {"rect", rectJson(r.rect)}});
+    }
+    return regions;
+}
+
+json pageJson(const NQPageRecord& page) {
+    return json{{"number", page.number},
+                {"pageId", page.pageId},
+                {"counts",
+                 {{"resultZones", page.resultZones},
+                  {"groundTruthZones", page.gtZones},
+                  {"resultRegions", page.result.size()},
+                  {"groundTruthRegions", page.gt.size()},
+                  {"matched", page.matched()},
+                  {"detected", page.detected()},
+                  {"falseAlarms", page.falseAlarms()},
+                  {"missed", page.missed()}}},
+                {"resultRegions", regionsJson(page.result, page.gt)},
+                {"groundTruthRegions", regionsJson(page.gt, page.result)}};
+}
+
+json classesJson(const NQClassTable& classes, std::size_t first) {
+    json list = json::array();
+    const std::vector<std::string>& names = classes.getTypeNames();
+    for (std::size_t k = first; k < names.size(); ++k) {
+        const std::string& name = names[k];
+        const double precision = classes.getPreciZone(name), recall = classes.getRecallZone(name);
+        list.push_back(json{{"index", k},
+                            {"name", name},
+                            {"result", classes.rowSum(k)},
+                            {"groundTruth", classes.columnSum(k)},
+                            {"correct", classes.getConfCount(k, k)},
+                            {"precision", precision},
+                            {"recall", recall},
+                            {"fScore", NQClassTable::getFScore(precision, recall)},
+                            {"missing", classes.getMissZone(name)},
+                            {"missingRate", classes.getMissZoneRate(name)},
+                            {"falseAlarms", classes.getFalseZone(name)},
+                            {"falseAlarmRate", classes.getFalseZoneRate(name)}});
+    }
+    return list;
+}
+
+json matrixJson(const NQClassTable& classes) {
+    const std::size_t n = classes.getTypeCount();
+    json counts = json::array();
+    for (std::size_t r = 0; r < n; ++r) {
+        json row = json::array();
+        for (std::size_t c = 0; c < n; ++c)
+            row.push_back(classes.getConfCount(r, c));
+        counts.push_back(row);
+    }
+    return json{{"classes", classes.getTypeNames()}, {"counts", counts}};
+}
+
+}  // namespace
+
+NQJsonWriter::NQJsonWriter(std::string path)
+    : path_(std::move(path)), document_(std::make_unique<Document>()) {}
+
+NQJsonWriter::~NQJsonWriter() = default;
+
+void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCount) {
+    (void)pairCount;
+    document_->options = optionsJson(options);
+    document_->zoneClassMode = options.zoneClassMode;
+}
+
+void NQJsonWriter::pairFinished(const NQPairRecord& pair) {
+    json file{{"result", pair.files.resultFile},
+              {"groundTruth", pair.files.gtFile},
+              {"status", pairStatusName(pair.status)},
+              {"counted", pair.counted()},
+              {"image", pair.counted() ? json(pair.src) : json(nullptr)},
+              {"error", pair.error.empty() ? json(nullptr) : json(pair.error)},
+              {"pages", json::array()}};
+    for (const NQPageRecord& page : pair.pages)
+        file["pages"].push_back(pageJson(page));
+    document_->files.push_back(std::move(file));
+}
+
+std::string NQJsonWriter::text(const NQClassTable& classes, std::uint32_t fileCount,
+                               bool complete) const {
+    const bool zoneClass = document_->zoneClassMode;
+    const std::size_t first = zoneClass ? 0 : 1;
+    const json document{{"schemaVersion", kSchemaVersion},
+                        {"tool", {{"name", "wexa"}, {"version", NQWexaOptions::version()}}},
+                        {"complete", complete},
+                        {"comparison", zoneClass ? "zoneClass" : "regions"},
+                        {"options", document_->options},
+                        {"summary",
+                         {{"files", fileCount},
+                          {"averageFScore", classes.getAverageFScore(first)},
+                          {"resultZones", classes.getResultZoneTotal()},
+                          {"groundTruthZones", classes.getGtZoneTotal()}}},
+                        {"classes", classesJson(classes, first)},
+                        {"confusionMatrix", matrixJson(classes)},
+                        {"files", document_->files}};
+    // Ids and classes come from the files as they are; bytes that are not
+    // UTF-8 are replaced rather than ending the run.
+    return document.dump(1, '\t', false, json::error_handler_t::replace) + "\n";
+}
+
+void NQJsonWriter::runFinished(const NQClassTable& classes, std::uint32_t fileCount,
+                               bool complete) {
+    std::ofstream out(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (out.is_open())
+        out << text(classes, fileCount, complete);
+    if (!out.is_open() || !out.flush())
+        throw std::runtime_error("JSON file " + path_ + " can not be written!!!");
+}
