@@ -49,7 +49,7 @@ const char* layoutName(const NQWexaOptions& o) {
 }
 
 json optionsJson(const NQWexaOptions& o) {
-    return json{
+    json options{
         {"commandLine", o.commandLine},
         {"layout", layoutName(o)},
         {"groundTruth", o.gtPath},
@@ -71,6 +71,10 @@ json optionsJson(const NQWexaOptions& o) {
         {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
         {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
     };
+    // Present only with -map, so that files of runs without it stay as they were.
+    if (o.mapMode)
+        options["map"] = o.classMap.ruleLines();
+    return options;
 }
 
 json rectJson(const NQRectShape& r) {

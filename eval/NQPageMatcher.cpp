@@ -218,7 +218,13 @@ std::vector<Score> NQPageMatcher::getMaxMatch(const std::vector<Score>& candidat
     return best;
 }
 
+void NQPageMatcher::mapClasses(NQPage& resultPage, NQPage& gtPage) const {
+    options_.classMap.apply(gtPage, NQClassMap::Side::GroundTruth);
+    options_.classMap.apply(resultPage, NQClassMap::Side::Result);
+}
+
 NQPageMatch NQPageMatcher::match(NQPage& resultPage, NQPage& gtPage, NQClassTable& classes) const {
+    mapClasses(resultPage, gtPage);
     NQPageMatch match;
     getZones(gtPage, match.gt, classes);
     if (options_.mergeMode)

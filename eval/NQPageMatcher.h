@@ -110,6 +110,10 @@ public:
                                           const std::vector<NQMZone>& result,
                                           const std::vector<NQMZone>& gt);
 
+    // Renames and drops the zones of both pages by the run's class map; the
+    // default comparison does it first itself, the class-only one asks.
+    void mapClasses(NQPage& resultPage, NQPage& gtPage) const;
+
     // The class-only comparison: every top-level result zone, in order, with
     // the ground-truth zone of the same id. Nothing is filtered or changed.
     std::vector<NQIdPair> matchByID(const NQPage& resultPage, const NQPage& gtPage) const;

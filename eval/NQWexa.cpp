@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
 
@@ -177,6 +179,24 @@ void NQWexa::doEval() {
     writer.summary(classes_, fileCount);
     writer.printEnd();
     notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
+    complete_ = true;
+}
+
+int NQWexa::exitStatus() {
+    if (!options_.failUnderMode)
+        return 0;
+    if (!complete_) {
+        say("The run stopped early, which --fail-under counts as a failure");
+        return 1;
+    }
+    const double average = classes_.getAverageFScore(options_.zoneClassMode ? 0 : 1);
+    if (!(average < options_.failUnder))
+        return 0;
+    std::ostringstream line;
+    line << std::fixed << std::setprecision(2) << "The average F-score " << average << "% is below "
+         << options_.failUnder << "%";
+    say(line.str());
+    return 1;
 }
 
 NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
@@ -261,6 +281,7 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
 }
 
 NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+    matcher_.mapClasses(resultPage, gtPage);
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
     NQReportWriter writer(report, options_.zoneClassMode);

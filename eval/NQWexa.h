@@ -38,6 +38,10 @@ public:
     // ask for: the JSON writer (-json), the picture writer (-vimg) and, when
     // standard error is a terminal, the progress line.
     void doEval();
+    // The exit status of the run: 0, or with --fail-under 1 when the average
+    // F-score is below the bar or the run stopped early (the reason is said
+    // on standard output).
+    int exitStatus();
     // Adds a receiver of the run's records; call before doEval.
     void addObserver(std::unique_ptr<NQRunObserver> observer);
     // The file pairs of the run in the order they are evaluated.
@@ -146,6 +150,7 @@ private:
     NQClassTable classes_;
     std::uint32_t fileCount = 0;  // file pairs whose two documents were read
     std::uint32_t missCount = 0;  // missed zones added to the visual file of the current pair
+    bool complete_ = false;       // doEval went through every file pair
     std::vector<std::unique_ptr<NQRunObserver>> observers_;
 };
 

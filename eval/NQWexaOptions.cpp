@@ -10,11 +10,16 @@
 #include "eval/NQWexaOptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
+
+#include "eval/NQThresholdSweep.h"
 
 namespace {
 
@@ -37,6 +42,11 @@ enum class Option {
     Reject,
     Json,
     Pictures,
+    Sweep,
+    SplitMerge,
+    SplitCover,
+    Map,
+    FailUnder,
     Help,
     Version
 };
@@ -66,6 +76,13 @@ constexpr OptionEntry kOptions[] = {
     {"-naz", Option::Reject, "FILE", "drop zones whose class is listed in FILE"},
     {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
     {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
+    {"-sweep", Option::Sweep, "LO:HI:STEP", "also score at the thresholds LO, LO+STEP, ... HI"},
+    {"-splitmerge", Option::SplitMerge, nullptr, "count split and merged ground-truth regions"},
+    {"-splitcover", Option::SplitCover, "PERCENT",
+     "least share of a region's ink in a split or merge (default 10)"},
+    {"-map", Option::Map, "FILE", "rename or drop classes first (gt|res NAME TARGET lines)"},
+    {"--fail-under", Option::FailUnder, "PERCENT",
+     "exit status 1 when the average F-score is below PERCENT"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -122,6 +139,29 @@ bool readWords(const std::string& file, std::vector<std::string>& words) {
     while (in >> word)
         words.push_back(word);
     return true;
+}
+
+// A whole word read as a finite decimal number.
+bool readNumber(const std::string& text, double& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// The whole text of a file; false when it cannot be read.
+bool readText(const std::string& file, std::string& text) {
+    if (isDirectory(file))
+        return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open())
+        return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return !in.bad();
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -295,6 +335,42 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 if (!ensureDirectory(picturePath))
                     endRun("Picture path " + value + " can not be created!!!");
                 break;
+            case Option::Sweep: {
+                std::string problem;
+                if (!NQThresholdSweep::parseRange(value, sweepThresholds, problem))
+                    endRun("The -sweep value " + value + " is not usable: " + problem + ".");
+                sweepMode = true;
+                sweepRange = value;
+                break;
+            }
+            case Option::SplitMerge:
+                splitMergeMode = true;
+                break;
+            case Option::SplitCover:
+                if (!readNumber(value, splitCover) || splitCover < 0 || splitCover > 100)
+                    endRun("The -splitcover option requires a percentage from 0 to 100.");
+                splitMergeMode = true;
+                break;
+            case Option::Map: {
+                std::string text;
+                if (!readText(value, text))
+                    endRun(value + " is not found");
+                std::vector<std::string> problems;
+                classMap = NQClassMap::parse(text, value, problems);
+                if (!problems.empty()) {
+                    for (std::size_t k = 0; k + 1 < problems.size(); ++k)
+                        std::cout << problems[k] << '\n';
+                    endRun(problems.back());
+                }
+                mapMode = true;
+                mapPath = normalised(value);
+                break;
+            }
+            case Option::FailUnder:
+                if (!readNumber(value, failUnder))
+                    endRun("The --fail-under option requires a number.");
+                failUnderMode = true;
+                break;
             case Option::Help:
             case Option::Version:
                 break;  // answered before the scan
@@ -305,6 +381,11 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         endRun("-ac and -nac options can not be used together.");
     if (segOnlyMode && zoneClassMode)
         endRun("-segonly and -zoneclass options can not be used together.");
+    // Zones paired by id have no scores to sweep and no shared pixels.
+    if (sweepMode && zoneClassMode)
+        endRun("-sweep and -zoneclass options can not be used together.");
+    if (splitMergeMode && zoneClassMode)
+        endRun("-splitmerge and -zoneclass options can not be used together.");
     if (!gtGiven)
         endRun("This program requires \"-g [DIR | FILE]\" option. ");
     if (!resultGiven)
