@@ -14,6 +14,7 @@
 #include "docmodel/NQZone.h"
 #include "eval/NQClassTable.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunAnalyses.h"
 #include "eval/NQSplitMerge.h"
 #include "eval/NQThresholdSweep.h"
 
@@ -254,6 +255,14 @@ void NQReportWriter::summary(const NQClassTable& classes, std::uint32_t fileCoun
 }
 
 // ---- sections after the summary ------------------------------------------------------
+
+void NQReportWriter::printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes) {
+    int section = 4;
+    if (analyses.sweep() != nullptr)
+        printSweep(*analyses.sweep(), classes, section++);
+    if (analyses.splitMerge() != nullptr)
+        printSplitMerge(*analyses.splitMerge(), classes, section++);
+}
 
 void NQReportWriter::printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes,
                                 int section) {

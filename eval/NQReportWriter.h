@@ -6,6 +6,7 @@
 #include <string>
 
 class NQClassTable;
+class NQRunAnalyses;
 class NQSplitMerge;
 class NQThresholdSweep;
 struct NQIdPair;
@@ -37,6 +38,8 @@ public:
     void printIdOverall(unsigned correct, unsigned total);
     // The three tables of the summary.
     void summary(const NQClassTable& classes, std::uint32_t fileCount);
+    // The sections of the analyses the run asked for, numbered from 04.
+    void printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes);
     // Sections after the summary, numbered `section`: precision, recall and
     // F-score per class and threshold with their means; split and merge
     // counts per class. The classes are listed in the order of `classes`.

@@ -112,6 +112,9 @@ void NQThresholdSweep::addPage(const NQPageMatch& match, const NQClassTable& cla
                                            [](const Score& s, double t) { return s.score < t; });
         candidates.assign(from, scored.end());
         NQClassTable& table = tables_[k];
+        // Sweeps run in the default comparison only, whose class 0 is
+        // "unmatch"; a page's own table of the classes it met lacks it.
+        table.addType("unmatch");
         for (const std::string& name : classes.getTypeNames())
             table.addType(name);
         match.countSelection(table, NQPageMatcher::getMaxMatch(candidates, match.result, match.gt));

@@ -67,6 +67,7 @@ bool readDocument(const std::string& file, const std::string& imageDir, NQDocume
 
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
+    analyses_ = NQRunAnalyses(options_);
 }
 
 void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
@@ -75,7 +76,7 @@ void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
 
 void NQWexa::addRequestedObservers() {
     if (options_.jsonMode)
-        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath));
+        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath, &analyses_));
     if (options_.pictureMode)
         addObserver(std::make_unique<NQPictureWriter>(options_.picturePath));
     if (NQProgressLine::wanted())
@@ -177,6 +178,7 @@ void NQWexa::doEval() {
         throw;
     }
     writer.summary(classes_, fileCount);
+    writer.printAnalyses(analyses_, classes_);
     writer.printEnd();
     notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
     complete_ = true;
@@ -267,6 +269,7 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
     const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
     updateConfMatrix(match);
+    analyses_.addPage(match, classes_);
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);
         writer.printPageHeading(resultPage.nqGetPageId());

@@ -11,6 +11,7 @@
 #include "eval/NQClassTable.h"
 #include "eval/NQMZone.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunAnalyses.h"
 #include "eval/NQRunObserver.h"
 #include "eval/NQRunRecord.h"
 #include "eval/NQWexaOptions.h"
@@ -101,6 +102,7 @@ public:
     // ---- read access to the configuration and the totals ----------------------
     const NQWexaOptions& getOptions() const { return options_; }
     const NQClassTable& getClassTable() const { return classes_; }
+    const NQRunAnalyses& getAnalyses() const { return analyses_; }
     bool isDirToDir() const { return options_.dirToDir; }
     bool isDirToFile() const { return options_.dirToFile; }
     bool isFileToDir() const { return options_.fileToDir; }
@@ -148,6 +150,7 @@ private:
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;
+    NQRunAnalyses analyses_;      // -sweep, -splitmerge
     std::uint32_t fileCount = 0;  // file pairs whose two documents were read
     std::uint32_t missCount = 0;  // missed zones added to the visual file of the current pair
     bool complete_ = false;       // doEval went through every file pair

@@ -5,6 +5,10 @@
 
 #include <sstream>
 
+#include <boost/filesystem.hpp>
+#include <nlohmann/json.hpp>
+
+#include "support/JsonSchema.h"
 #include "tests/e2e/E2ESupport.h"
 #include "tests/e2e/Fixtures.h"
 
@@ -42,6 +46,158 @@ const std::vector<e2e::Zone> kCrossing{zone("r1", 5, 5, 22, 20, "text"),
 std::string tail(const std::string& report) {
     const std::size_t from = report.find("==================\nSummary");
     return report.substr(from, report.rfind(e2e::reportEnd()) - from);
+}
+
+TEST(Analyses, SweepScoresAPairOnlyUpToTheStepItFallsBelow) {
+    // Shows: the text pair (85.71) holds at 60, 70 and 80 and not at 90; the
+    // sweep section follows the unchanged summary.
+    Pages pages(kCrossing);
+    ASSERT_EQ(pages.run({}).status, 0);
+    const std::string plain = tail(pages.report());
+    ASSERT_EQ(pages.run({"-sweep", "60:90:10"}).status, 0);
+    EXPECT_EQ(tail(pages.report()), plain +
+                                        "\n"
+                                        "04. Threshold Sweep\n"
+                                        "===================\n"
+                                        "\n"
+                                        "Threshold  Label  Precision     Recall    F-Score\n"
+                                        "-------------------------------------------------\n"
+                                        "    60.00      1    100.00%    100.00%    100.00%\n"
+                                        "    60.00      2    100.00%    100.00%    100.00%\n"
+                                        "    60.00    all    100.00%    100.00%    100.00%\n"
+                                        "    70.00      1    100.00%    100.00%    100.00%\n"
+                                        "    70.00      2    100.00%    100.00%    100.00%\n"
+                                        "    70.00    all    100.00%    100.00%    100.00%\n"
+                                        "    80.00      1    100.00%    100.00%    100.00%\n"
+                                        "    80.00      2    100.00%    100.00%    100.00%\n"
+                                        "    80.00    all    100.00%    100.00%    100.00%\n"
+                                        "    90.00      1      0.00%      0.00%      0.00%\n"
+                                        "    90.00      2    100.00%    100.00%    100.00%\n"
+                                        "    90.00    all     50.00%     50.00%     50.00%\n"
+                                        "     mean      1     75.00%     75.00%     75.00%\n"
+                                        "     mean      2    100.00%    100.00%    100.00%\n"
+                                        "     mean    all     87.50%     87.50%     87.50%\n"
+                                        "\n"
+                                        "- F@[60:90] : 87.50%\n");
+}
+
+// Label, precision, recall and F-score of each class row of section 3.
+std::vector<std::string> resultTableRates(const std::string& report) {
+    std::istringstream lines(report.substr(report.find("03. Result Table")));
+    std::vector<std::string> rows;
+    std::string line;
+    for (int skip = 0; skip < 5 && std::getline(lines, line); ++skip) {
+    }
+    while (std::getline(lines, line) && !line.empty()) {
+        std::istringstream fields(line);
+        std::string label, gt, result, correct, p, r, f;
+        fields >> label >> gt >> result >> correct >> p >> r >> f;
+        rows.push_back(label + " " + p + " " + r + " " + f);
+    }
+    return rows;
+}
+
+TEST(Analyses, SweepRowsAreTheResultTablesOfRunsAtEachThreshold) {
+    // Shows: on conflicting pairs of both classes, every sweep row equals the
+    // result table and average line of a run with that -t.
+    Pages pages({zone("r1", 5, 5, 22, 20, "text"), zone("r2", 20, 5, 20, 20, "text"),
+                 zone("r3", 95, 5, 18, 30, "figure"), zone("r4", 98, 5, 30, 30, "text")});
+    ASSERT_EQ(pages.run({"-sweep", "0:100:20"}).status, 0);
+    const std::string swept = pages.report();
+    for (const char* threshold : {"0", "20", "40", "60", "80", "100"}) {
+        ASSERT_EQ(pages.run({"-t", threshold}).status, 0);
+        const std::string single = pages.report();
+        const std::string average =
+            single.substr(single.find("(average) : ") + 12,
+                          single.find("%\n\n01.") - single.find("(average) : ") - 12);
+        std::ostringstream at;
+        at << std::fixed;
+        at.precision(2);
+        at << std::stod(threshold);
+        std::vector<std::string> rows;
+        std::istringstream lines(swept.substr(swept.find("04. Threshold Sweep")));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            std::string t, label, p, r, f;
+            fields >> t >> label >> p >> r >> f;
+            if (t != at.str())
+                continue;
+            if (label == "all")
+                EXPECT_EQ(f, average + "%") << "at " << threshold;
+            else
+                rows.push_back(label + " " + p + " " + r + " " + f);
+        }
+        EXPECT_EQ(rows, resultTableRates(single)) << "at " << threshold;
+    }
+}
+
+TEST(Analyses, SplitMergeSectionCountsASplitInThreeAndTwoMergedIntoOne) {
+    // Shows: a text region of 100 ink pixels held by result zones of 40, 40,
+    // 15 and 5 of them is split in three (5 % is no fair share); figures of
+    // 100 and 50 pixels inside one result zone are merged.
+    e2e::Workspace ws;
+    e2e::writeTiff(ws.file("images/page.tif"), 200, 100,
+                   {{{10, 10, 10, 4},
+                     {30, 10, 10, 4},
+                     {50, 10, 5, 3},
+                     {70, 10, 5, 1},
+                     {100, 10, 10, 10},
+                     {130, 10, 10, 5}}});
+    ws.write("gt/page.xml", e2e::documentXml("page.tif", 200, 100,
+                                             {{zone("g1", 5, 5, 75, 15, "text"),
+                                               zone("g2", 95, 5, 20, 20, "figure"),
+                                               zone("g3", 125, 5, 20, 20, "figure")}}));
+    ws.write(
+        "res/page.xml",
+        e2e::documentXml("page.tif", 200, 100,
+                         {{zone("r1", 5, 5, 20, 15, "text"), zone("r2", 27, 5, 20, 15, "text"),
+                           zone("r3", 48, 5, 10, 15, "text"), zone("r4", 68, 5, 10, 15, "text"),
+                           zone("r5", 95, 5, 50, 20, "figure")}}));
+    ASSERT_EQ(e2e::runWexa(ws.path(), {"-g", "gt", "-r", "res", "-o", "report.txt", "-i", "images",
+                                       "-splitmerge"})
+                  .status,
+              0);
+    const std::string report = e2e::maskTimes(ws.read("report.txt"));
+    EXPECT_EQ(
+        report.substr(report.find("\n\n04. ")),
+        "\n\n04. Split and Merge Errors\n"
+        "==========================\n"
+        "\n"
+        "- Fair share of a ground-truth region's ink : 10.00%\n"
+        "\n"
+        "Label  Class of Zone          Split   Parts  Split Ink  Merges  Merged  Merged Ink\n"
+        "----------------------------------------------------------------------------------\n"
+        "    1  text                       1       3    100.00%       0       0       0.00%\n"
+        "    2  figure                     0       0      0.00%       1       2      60.00%\n"
+        "  all                             1       3     40.00%       1       2      60.00%\n" +
+            std::string(e2e::reportEnd()));
+}
+
+TEST(Analyses, JsonGainsTheAnalysesAndStaysAsItWasOtherwise) {
+    Pages pages(kCrossing);
+    pages.ws.write("map.txt", "gt unused other\n");
+    ASSERT_EQ(pages.run({"-json", "out.json"}).status, 0);
+    const nlohmann::json plain = nlohmann::json::parse(pages.ws.read("out.json"));
+    ASSERT_EQ(
+        pages.run({"-json", "out.json", "-sweep", "60:90:10", "-splitmerge", "-map", "map.txt"})
+            .status,
+        0);
+    nlohmann::json out = nlohmann::json::parse(pages.ws.read("out.json"));
+    EXPECT_EQ(
+        nqtest::JsonSchemaCheck(nlohmann::json::parse(nqtest::readFile(
+                                    std::string(NQ_SOURCE_DIR) + "/docs/wexa-result.schema.json")))
+            .check(out),
+        "");
+    EXPECT_EQ(out["sweep"]["label"], "F@[60:90]");
+    EXPECT_EQ(out["sweep"]["meanFScore"], 87.5);
+    EXPECT_EQ(out["sweep"]["classes"][0]["fScore"], nlohmann::json({100.0, 100.0, 100.0, 0.0}));
+    EXPECT_EQ(out["splitMerge"]["total"]["groundTruthInk"], 600);
+    EXPECT_EQ(out["options"]["map"], nlohmann::json({"gt unused other"}));
+    for (const char* key : {"sweep", "splitMerge"})
+        out.erase(key);
+    out["options"].erase("map");
+    out["options"]["commandLine"] = plain["options"]["commandLine"];
+    EXPECT_EQ(out, plain);
 }
 
 TEST(Analyses, MapJoinsTwoClassesAndDropsAThirdBeforeMatching) {
