@@ -93,10 +93,12 @@ void NQPageMatcher::filterZones(NQPage& page) const {
         page.nqDeleteZone(zone);
 }
 
-std::vector<NQZoneRegion> NQPageMatcher::getZones(NQPage& page, std::vector<NQMZone>& regions,
-                                                  NQClassTable& classes) const {
+std::vector<NQZoneRegion> NQPageMatcher::getZones(
+    NQPage& page, std::vector<NQMZone>& regions, NQClassTable& classes,
+    const std::shared_ptr<const NQPageInk>& ink) const {
     filterZones(page);
     regions.clear();
+    regions.reserve(page.nqGetZoneList().size());
     std::vector<NQZoneRegion> zones;
     // First region of each line id text; regions of single zones take part
     // too, under their zone id.
@@ -118,18 +120,21 @@ std::vector<NQZoneRegion> NQPageMatcher::getZones(NQPage& page, std::vector<NQMZ
         }
         const int number = static_cast<int>(regions.size());
         regions.emplace_back(number, lineId, type, zone, options_.rleMode);
-        byLineId.emplace(lineId, regions.size() - 1);
+        regions.back().useInk(ink);
+        if (options_.lineIdMode)
+            byLineId.emplace(lineId, regions.size() - 1);
         zone->nqSetTag("MZID", std::to_string(number));
         zones.push_back(NQZoneRegion{zone, number});
     }
     return zones;
 }
 
-std::vector<NQZoneRegion> NQPageMatcher::getMZones(NQPage& page, std::vector<NQMZone>& regions,
-                                                   const std::vector<NQMZone>& gtRegions,
-                                                   NQClassTable& classes) const {
+std::vector<NQZoneRegion> NQPageMatcher::getMZones(
+    NQPage& page, std::vector<NQMZone>& regions, const std::vector<NQMZone>& gtRegions,
+    NQClassTable& classes, const std::shared_ptr<const NQPageInk>& ink) const {
     filterZones(page);
     regions.clear();
+    regions.reserve(page.nqGetZoneList().size() + gtRegions.size());
     std::vector<NQZoneRegion> zones;
     for (NQZone* zone : page.nqGetZoneList())
         zones.push_back(NQZoneRegion{zone, -1});
@@ -143,7 +148,8 @@ std::vector<NQZoneRegion> NQPageMatcher::getMZones(NQPage& page, std::vector<NQM
         classes.addType(type);
         if (!options_.isMergeList(type))
             continue;
-        const NQMZone trial(0, zone->nqGetZoneId(), type, zone, options_.rleMode);
+        NQMZone trial(0, zone->nqGetZoneId(), type, zone, options_.rleMode);
+        trial.useInk(ink);
         for (std::size_t j = 0; j < gtRegions.size(); ++j) {
             if (!trial.isOverlap(gtRegions[j].getRect()))
                 continue;
@@ -161,6 +167,7 @@ std::vector<NQZoneRegion> NQPageMatcher::getMZones(NQPage& page, std::vector<NQM
         const std::string idText =
             group.size() == 1 ? first->nqGetZoneId() : "M" + std::to_string(merged++);
         regions.emplace_back(number, idText, regionType(*first), first, options_.rleMode);
+        regions.back().useInk(ink);
         for (std::size_t g = 1; g < group.size(); ++g)
             regions.back().addZone(zones[group[g]].zone);
         // A zone in several groups keeps the number of the last.
@@ -173,6 +180,7 @@ std::vector<NQZoneRegion> NQPageMatcher::getMZones(NQPage& page, std::vector<NQM
         entry.region = static_cast<int>(regions.size());
         regions.emplace_back(entry.region, entry.zone->nqGetZoneId(), regionType(*entry.zone),
                              entry.zone, options_.rleMode);
+        regions.back().useInk(ink);
     }
     for (const NQZoneRegion& entry : zones)
         entry.zone->nqSetTag("MZID", std::to_string(entry.region));
@@ -226,11 +234,21 @@ void NQPageMatcher::mapClasses(NQPage& resultPage, NQPage& gtPage) const {
 NQPageMatch NQPageMatcher::match(NQPage& resultPage, NQPage& gtPage, NQClassTable& classes) const {
     mapClasses(resultPage, gtPage);
     NQPageMatch match;
-    getZones(gtPage, match.gt, classes);
+    // Black counts of a binary page image pay for themselves once both sides
+    // have regions to compare; the two pages of a file pair usually share one
+    // image and then one table.
+    const NQImage& gtImage = gtPage.nqGetPageImageRef();
+    const NQImage& resultImage = resultPage.nqGetPageImageRef();
+    std::shared_ptr<const NQPageInk> gtInk, resultInk;
+    if (!gtPage.nqGetZoneList().empty() && !resultPage.nqGetZoneList().empty()) {
+        gtInk = NQPageInk::of(gtImage);
+        resultInk = &resultImage == &gtImage ? gtInk : NQPageInk::of(resultImage);
+    }
+    getZones(gtPage, match.gt, classes, gtInk);
     if (options_.mergeMode)
-        match.resultZones = getMZones(resultPage, match.result, match.gt, classes);
+        match.resultZones = getMZones(resultPage, match.result, match.gt, classes, resultInk);
     else
-        match.resultZones = getZones(resultPage, match.result, classes);
+        match.resultZones = getZones(resultPage, match.result, classes, resultInk);
     const std::size_t R = match.result.size(), G = match.gt.size();
     match.resultOutcome.assign(R, NQRegionOutcome());
     match.gtOutcome.assign(G, NQRegionOutcome());

@@ -2,6 +2,7 @@
 #define NQ_EVAL_NQPAGEMATCHER_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -98,13 +99,17 @@ public:
 
     // One side's regions: one per zone, or per shared "lineID" with -lid.
     // Returns the page's zones with their region numbers.
+    // `ink`, when given, holds the black counts of the page's image for the
+    // regions' masks.
     std::vector<NQZoneRegion> getZones(NQPage& page, std::vector<NQMZone>& regions,
-                                       NQClassTable& classes) const;
+                                       NQClassTable& classes,
+                                       const std::shared_ptr<const NQPageInk>& ink = nullptr) const;
     // The result side's regions with -m: one per ground-truth region whose
     // merge group is not empty, then one per zone in no group.
     std::vector<NQZoneRegion> getMZones(NQPage& page, std::vector<NQMZone>& regions,
                                         const std::vector<NQMZone>& gtRegions,
-                                        NQClassTable& classes) const;
+                                        NQClassTable& classes,
+                                        const std::shared_ptr<const NQPageInk>& ink = nullptr) const;
     // The one-to-one selection from candidates sorted by ascending score.
     static std::vector<Score> getMaxMatch(const std::vector<Score>& candidates,
                                           const std::vector<NQMZone>& result,

@@ -18,6 +18,7 @@
 
 class NQPage;
 class NQZone;
+struct NQPairWork;
 
 // The evaluator of one run. It keeps the run's configuration, its class
 // table and counters, and drives the parts that do the work: the options
@@ -37,7 +38,9 @@ public:
     // NQLoadXmlError; the report then holds everything written before it.
     // Besides the observers added before, the run feeds those its options
     // ask for: the JSON writer (-json), the picture writer (-vimg) and, when
-    // standard error is a terminal, the progress line.
+    // standard error is a terminal, the progress line. With -j N the file
+    // pairs are read and compared on N threads; what the run writes, and
+    // what the observers receive, is the same as with one.
     void doEval();
     // The exit status of the run: 0, or with --fail-under 1 when the average
     // F-score is below the bar or the run stopped early (the reason is said
@@ -146,6 +149,20 @@ private:
     // Calls every observer; a problem one throws is printed and the run goes on.
     void notify(const std::function<void(NQRunObserver&)>& call);
     void addRequestedObservers();
+    // Lines kept by a pair's work, shown as say() shows one.
+    void sayKept(const std::string& lines);
+
+    // The part of a file pair that touches nothing shared: reading both
+    // documents and matching their pages. Safe to run on any thread.
+    std::unique_ptr<NQPairWork> evaluatePair(const NQFilePair& pair) const;
+    // The rest, in file order on the run's thread: messages, counts, report
+    // lines, observers and the visual file. Without `pageRecords` the record
+    // leaves out the regions of its pages.
+    NQPairRecord commitPair(NQPairWork& work, std::ostream& report, bool pageRecords);
+    // Counts a matched page pair and writes its report lines and annotations;
+    // the record holds the regions when asked for.
+    NQPageRecord commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,
+                             bool pageRecord);
 
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};

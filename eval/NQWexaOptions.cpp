@@ -48,7 +48,8 @@ enum class Option {
     Map,
     FailUnder,
     Help,
-    Version
+    Version,
+    Threads
 };
 
 struct OptionEntry {
@@ -83,6 +84,7 @@ constexpr OptionEntry kOptions[] = {
     {"-map", Option::Map, "FILE", "rename or drop classes first (gt|res NAME TARGET lines)"},
     {"--fail-under", Option::FailUnder, "PERCENT",
      "exit status 1 when the average F-score is below PERCENT"},
+    {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -162,6 +164,17 @@ bool readText(const std::string& file, std::string& text) {
     content << in.rdbuf();
     text = content.str();
     return !in.bad();
+}
+
+// The value of -j: a whole number from 1 to the limit, nothing else.
+unsigned threadCount(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 3 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned count = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+    if (count < 1 || count > NQWexaOptions::kMaxThreads)
+        endRun("The -j option requires a number of threads from 1 to " +
+               std::to_string(NQWexaOptions::kMaxThreads) + ".");
+    return count;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -324,6 +337,9 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 rejectMode = true;
                 if (!readWords(value, rejectList))
                     endRun(value + " is not found");
+                break;
+            case Option::Threads:
+                threads = threadCount(value);
                 break;
             case Option::Json:
                 jsonMode = true;

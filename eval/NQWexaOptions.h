@@ -87,6 +87,9 @@ struct NQWexaOptions {
     // "--fail-under PERCENT": exit status 1 when the average F-score is below it.
     bool failUnderMode = false;
     double failUnder = 0.0;
+    // File pairs evaluated at the same time (-j); the output does not depend on it.
+    unsigned threads = 1;
+    static constexpr unsigned kMaxThreads = 64;
 };
 
 #endif

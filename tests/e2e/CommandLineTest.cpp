@@ -98,7 +98,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "Visual path no/vis can not be created!!!\n"},
         RefusedLine{"PictureDirectoryWithoutParent",
                     {"-g", "gt", "-r", "res", "-vimg", "no/pics"},
-                    "Picture path no/pics can not be created!!!\n"}),
+                    "Picture path no/pics can not be created!!!\n"},
+        RefusedLine{"ThreadsNotAWholeNumber",
+                    {"-g", "gt", "-r", "res", "-j", "2x"},
+                    "The -j option requires a number of threads from 1 to 64.\n"},
+        RefusedLine{"ThreadsBeyondTheLimit",
+                    {"-j", "65", "-g", "gt"},
+                    "The -j option requires a number of threads from 1 to 64.\n"},
+        RefusedLine{"ThreadsZero",
+                    {"-g", "gt", "-r", "res", "-j", "0"},
+                    "The -j option requires a number of threads from 1 to 64.\n"}),
     [](const ::testing::TestParamInfo<RefusedLine>& info) { return std::string(info.param.name); });
 
 TEST(WexaRun, MixedLayoutWritesHeadEmptySummaryAndEnd) {
