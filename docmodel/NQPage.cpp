@@ -21,22 +21,37 @@ constexpr const char* kModule = "NQPage";
     throw NQException(code, text, kModule, line);
 }
 
+// The image of a page made without one; shared by all of them, never changed.
+const std::shared_ptr<const NQImage>& emptyImage() {
+    static const std::shared_ptr<const NQImage> empty = std::make_shared<const NQImage>();
+    return empty;
+}
+
+void checkPageImage(const NQImage* image) {
+    if (image == nullptr || !image->nqHasImageData())
+        fail(NQ_NULL_DATA, "<NQPage::NQPage()> The page image data is NULL!", __LINE__);
+}
+
 }  // namespace
 
 // ---- construction, copy, destruction ------------------------------------------
 
-NQPage::NQPage() = default;
+NQPage::NQPage() : image_(emptyImage()) {}
 
-NQPage::NQPage(const NQImage& image, const std::string& id) {
-    if (!image.nqHasImageData())
-        fail(NQ_NULL_DATA, "<NQPage::NQPage()> The page image data is NULL!", __LINE__);
-    image_ = image;
+NQPage::NQPage(const NQImage& image, const std::string& id) : NQPage() {
+    checkPageImage(&image);
+    image_ = std::make_shared<const NQImage>(image);
     id_ = id;
 }
 
-NQPage::NQPage(NQImage&& image, const std::string& id) {
-    if (!image.nqHasImageData())
-        fail(NQ_NULL_DATA, "<NQPage::NQPage()> The page image data is NULL!", __LINE__);
+NQPage::NQPage(NQImage&& image, const std::string& id) : NQPage() {
+    checkPageImage(&image);
+    image_ = std::make_shared<const NQImage>(std::move(image));
+    id_ = id;
+}
+
+NQPage::NQPage(std::shared_ptr<const NQImage> image, const std::string& id) : NQPage() {
+    checkPageImage(image.get());
     image_ = std::move(image);
     id_ = id;
 }
@@ -54,7 +69,9 @@ NQPage& NQPage::operator=(const NQPage& source) {
 }
 
 void NQPage::copyFrom(const NQPage& source) {
-    image_ = source.image_;
+    // Copies are deep: the copy gets an image of its own.
+    image_ = source.image_->nqHasImageData() ? std::make_shared<const NQImage>(*source.image_)
+                                             : emptyImage();
     id_ = source.id_;
     tags_ = source.tags_;
     nqSetDocumentPointer(source.document_);

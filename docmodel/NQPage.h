@@ -2,6 +2,7 @@
 #define NQ_DOCMODEL_NQPAGE_H
 
 #include <list>
+#include <memory>
 #include <string>
 
 #include "docmodel/NQTagList.h"
@@ -12,8 +13,10 @@ class NQDocument;
 
 // One page image with its ordered list of top-level zones and a tag list.
 //
-// The page owns its image (by value) and its top-level zones; the zones own
-// their children. Append and insert take ownership of the zone they are
+// The page owns its top-level zones, and the zones own their children. Its
+// image is never changed through the page, so pages read from one image file
+// may hold one decoded image between them (see the shared-image constructor);
+// a page's copy gets a copy of the image. Append and insert take ownership of the zone they are
 // given, re-point the zone's subtree to this page and take the zone out of
 // the list that owned it before (another page's zone list or a parent's child
 // list); a refused zone (NQException thrown) stays with the caller.
@@ -36,6 +39,9 @@ public:
     NQPage(const NQImage& image, const std::string& id);
     // Takes the image over without copying its pixels; same check.
     NQPage(NQImage&& image, const std::string& id);
+    // Holds an image that other pages may hold too; NQ_NULL_DATA for a null
+    // pointer or an image without pixel data.
+    NQPage(std::shared_ptr<const NQImage> image, const std::string& id);
     // Deep copy: image, id, tags, a clone of every zone; the copy points to
     // the source's document without being in its page list.
     NQPage(const NQPage& source);
@@ -49,7 +55,7 @@ public:
     NQPage* nqClone() const;
     // Same document pointer and same id (zones are not compared).
     bool operator==(const NQPage& other) const;
-    bool nqCheckPageImageData() const { return image_.nqHasImageData(); }
+    bool nqCheckPageImageData() const { return image_->nqHasImageData(); }
 
     // ---- zone list ------------------------------------------------------------
     void nqAppendZone(NQZone* z);
@@ -85,11 +91,11 @@ public:
     const std::string& nqGetPageId() const { return id_; }
     void nqSetPageId(const std::string& id) { id_ = id; }
     // A copy of the page image.
-    NQImage nqGetPageImage() const { return image_; }
+    NQImage nqGetPageImage() const { return *image_; }
     // The page image itself, without copying; valid while the page lives.
-    const NQImage& nqGetPageImageRef() const { return image_; }
-    int nqGetPageWidth() const { return image_.nqGetWidth(); }
-    int nqGetPageHeight() const { return image_.nqGetHeight(); }
+    const NQImage& nqGetPageImageRef() const { return *image_; }
+    int nqGetPageWidth() const { return image_->nqGetWidth(); }
+    int nqGetPageHeight() const { return image_->nqGetHeight(); }
 
     // ---- lists (read only) --------------------------------------------------
     const ZoneList& nqGetZoneList() const { return zones_; }
@@ -119,7 +125,7 @@ private:
     void copyFrom(const NQPage& source);
 
     std::string id_ = "Void";
-    NQImage image_;
+    std::shared_ptr<const NQImage> image_;  // never null
     NQDocument* document_ = nullptr;
     NQTagList tags_;
     ZoneList zones_;

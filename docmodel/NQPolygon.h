@@ -1,6 +1,7 @@
 #ifndef NQ_DOCMODEL_NQPOLYGON_H
 #define NQ_DOCMODEL_NQPOLYGON_H
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,31 @@ public:
     // [begin, end) spans in ascending order. Gives exactly the pixels of the
     // per-pixel test at a cost per row instead of per pixel.
     void insideSpans(int py, std::vector<std::pair<int, int>>& spans) const;
+
+    // insideSpans() for rows asked in ascending order, at a cost per row of
+    // the edges that cross it. An earlier row than the last one starts the
+    // scan again. The polygon must outlive the scanner and stay unchanged.
+    class RowScanner {
+    public:
+        explicit RowScanner(const NQPolygon& polygon);
+        // Sets `out` to the spans of row py and returns the first row after
+        // it whose spans may differ: rows in between have the same spans,
+        // as where only vertical edges cross them.
+        int spans(int py, std::vector<std::pair<int, int>>& out);
+
+    private:
+        struct Edge {
+            double curx, cury, lastx, lasty;
+            int top, bottom;  // the edge crosses rows [top, bottom)
+            bool vertical;
+        };
+        std::vector<Edge> edges_;          // by ascending top
+        std::vector<std::size_t> active_;  // edges that have begun and may not have ended
+        std::vector<long long> thresholds_;
+        std::size_t next_ = 0;  // first edge not yet begun
+        int row_ = std::numeric_limits<int>::min();
+        long long first_, last_;
+    };
 
     static int min(int a, int b) { return a < b ? a : b; }
     static int max(int a, int b) { return a > b ? a : b; }

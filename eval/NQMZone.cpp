@@ -32,10 +32,11 @@ std::vector<long long> splitNumbers(const std::string& text) {
     while (pos < text.size()) {
         const std::size_t end = text.find_first_of(",;()", pos);
         const std::size_t stop = end == std::string::npos ? text.size() : end;
-        if (stop > pos) {
-            const std::string piece = text.substr(pos, stop - pos);
-            numbers.push_back(std::strtoll(piece.c_str(), nullptr, 10));
-        }
+        // strtoll stops at the first character that is not part of a number,
+        // at the latest at the separator that ends the piece, so it reads the
+        // piece in place.
+        if (stop > pos)
+            numbers.push_back(std::strtoll(text.c_str() + pos, nullptr, 10));
         pos = stop + 1;
     }
     return numbers;
@@ -82,6 +83,12 @@ void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
     mask_ = NQRegionMask();
 }
 
+void NQMZone::useInk(std::shared_ptr<const NQPageInk> ink) {
+    ink_ = std::move(ink);
+    imageCached = false;
+    mask_ = NQRegionMask();
+}
+
 std::string NQMZone::getZoneListStr() const {
     std::string text;
     for (std::size_t i = 0; i < zones_.size(); ++i) {
@@ -96,6 +103,8 @@ std::string NQMZone::getZoneListStr() const {
 
 NQPolygon NQMZone::calPolygon(const NQZone* zone) {
     std::vector<int> xs, ys;
+    xs.reserve(4);
+    ys.reserve(4);
     if (zone->nqIsTagSet("polygon")) {
         const std::vector<long long> numbers = splitNumbers(zone->nqGetTag("polygon"));
         for (std::size_t k = 0; k + 1 < numbers.size(); k += 2) {
@@ -145,13 +154,6 @@ NQRectShape NQMZone::calRect(const NQZone* zone) {
     return calPolygon(zone).getBounds();
 }
 
-bool NQMZone::isOverlap(const NQRectShape& rect) const {
-    if (rect.width < 1 || rect.height < 1 || rect_.width < 1 || rect_.height < 1)
-        return false;
-    return rect.x + rect.width > rect_.x && rect_.x + rect_.width > rect.x &&
-           rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
-}
-
 // ---- mask, counts and scores -------------------------------------------------------------
 
 const NQRegionMask& NQMZone::mask() const {
@@ -166,7 +168,7 @@ const NQRegionMask& NQMZone::mask() const {
             runs[m].used = !text.empty();
             getRLEList(text, runs[m].rows, runs[m].starts, runs[m].lengths);
         }
-        mask_ = NQRegionMask(zones_.front()->nqGetPageImageRef(), rect_, outlines_, runs);
+        mask_ = NQRegionMask(zones_.front()->nqGetPageImageRef(), rect_, outlines_, runs, ink_);
     }
     imageCached = true;
     return mask_;
@@ -185,12 +187,15 @@ std::int64_t NQMZone::cntOverlapPixel(const NQMZone& other) const {
 }
 
 double NQMZone::getMatchScore(const NQMZone& other) const {
-    const std::int64_t overlap = cntOverlapPixel(other);
+    return matchScore(cntOverlapPixel(other), cntONPixel(), other.cntONPixel());
+}
+
+double NQMZone::matchScore(std::int64_t overlap, std::int64_t on, std::int64_t otherOn) {
     // No common pixel: both coverages are 0 and their harmonic mean is 0/0.
     if (overlap == 0)
         return std::numeric_limits<double>::quiet_NaN();
-    const double p = 100.0 * static_cast<double>(overlap) / static_cast<double>(cntONPixel());
-    const double r = 100.0 * static_cast<double>(overlap) / static_cast<double>(other.cntONPixel());
+    const double p = 100.0 * static_cast<double>(overlap) / static_cast<double>(on);
+    const double r = 100.0 * static_cast<double>(overlap) / static_cast<double>(otherOn);
     return 2 * p * r / (p + r);
 }
 

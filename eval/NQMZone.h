@@ -2,6 +2,7 @@
 #define NQ_EVAL_NQMZONE_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,11 +29,14 @@ public:
     void addZone(NQZone* zone);
     // Appends every member of `other`, in order.
     void addZone(const NQMZone* other);
+    // Counts the mask's pixels with these black counts when they are those of
+    // the members' page image (see NQPageInk); drops the mask.
+    void useInk(std::shared_ptr<const NQPageInk> ink);
 
     int getID() const { return id_; }
     const std::string& getLineID() const { return lineID_; }
     const std::string& getType() const { return type_; }
-    NQRectShape getRect() const { return rect_; }
+    const NQRectShape& getRect() const { return rect_; }
     std::size_t getZoneCnt() const { return zones_.size(); }
     NQZone* getZone(std::size_t i) const { return zones_.at(i); }
     const std::vector<NQZone*>& getZoneList() const { return zones_; }
@@ -53,10 +57,17 @@ public:
     std::int64_t cntOverlapPixel(const NQMZone& other) const;
     // Harmonic mean of the two coverage percentages; NaN when nothing overlaps.
     double getMatchScore(const NQMZone& other) const;
+    // The same score from the shared pixels and each region's non-white pixels.
+    static double matchScore(std::int64_t overlap, std::int64_t on, std::int64_t otherOn);
     // Share (percent) of the other region's non-white pixels that lie in this one.
     double getCoverScore(const NQMZone& other) const;
     // Whether the half-open extents of both rectangles intersect.
-    bool isOverlap(const NQRectShape& rect) const;
+    bool isOverlap(const NQRectShape& rect) const {
+        if (rect.width < 1 || rect.height < 1 || rect_.width < 1 || rect_.height < 1)
+            return false;
+        return rect.x + rect.width > rect_.x && rect_.x + rect_.width > rect.x &&
+               rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
+    }
 
     // "(row,start,end);" for each run of black (0) mask pixels that ends inside
     // its row, row by row, relative to the rectangle's origin.
@@ -79,6 +90,7 @@ private:
     NQRectShape rect_;
     std::vector<NQZone*> zones_;
     std::vector<NQPolygon> outlines_;  // outline of each member, in member order
+    std::shared_ptr<const NQPageInk> ink_;
     mutable NQRegionMask mask_;
 };
 

@@ -7,8 +7,13 @@
 // since nothing after a run reads them.
 #include "eval/NQOptionsJson.h"
 
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
+#include "eval/NQClassMap.h"
 #include "eval/NQWexaOptions.h"
 
 namespace {
@@ -49,7 +54,7 @@ bool listFrom(const json& value, std::vector<std::string>& list) {
 }  // namespace
 
 json optionsToJson(const NQWexaOptions& o) {
-    return json{
+    json options{
         {"commandLine", o.commandLine},
         {"layout", layoutName(o)},
         {"groundTruth", o.gtPath},
@@ -71,6 +76,10 @@ json optionsToJson(const NQWexaOptions& o) {
         {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
         {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
     };
+    // Present only with -map, so that files of runs without it stay as they were.
+    if (o.mapMode)
+        options["map"] = o.classMap.ruleLines();
+    return options;
 }
 
 NQWexaOptions optionsFromJson(const json& j) {
@@ -103,5 +112,15 @@ NQWexaOptions optionsFromJson(const json& j) {
     }
     o.acceptMode = listFrom(j.at("accept"), o.acceptList);
     o.rejectMode = listFrom(j.at("reject"), o.rejectList);
+    o.mapMode = j.contains("map");
+    if (o.mapMode) {
+        std::string text;
+        for (const std::string& line : j.at("map").get<std::vector<std::string>>())
+            text += line + '\n';
+        std::vector<std::string> problems;
+        o.classMap = NQClassMap::parse(text, "the class map", problems);
+        if (!problems.empty())
+            throw std::invalid_argument(problems.front());
+    }
     return o;
 }

@@ -10,7 +10,8 @@ struct NQWexaOptions;
 // split run carry their options in it and a merge restores them from it;
 // the slice of a shard and the part file are not in it.
 nlohmann::ordered_json optionsToJson(const NQWexaOptions& options);
-// Throws nlohmann::json::exception when a key is missing or of the wrong type.
+// Throws nlohmann::json::exception when a key is missing or of the wrong type,
+// std::invalid_argument when its class map does not read.
 NQWexaOptions optionsFromJson(const nlohmann::ordered_json& object);
 
 #endif

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <iterator>
 #include <limits>
+#include <stdexcept>
 
 #include <nlohmann/json.hpp>
 
@@ -324,6 +325,8 @@ NQPart partValue(const json& j) {
         h.options = optionsFromJson(member(j, "options"));
     } catch (const json::exception&) {
         throw Fault("its options are not complete");
+    } catch (const std::invalid_argument&) {
+        throw Fault("its class map does not read");
     }
     h.options.commandWords = textListValue(member(j, "commandWords"), "commandWords");
 

@@ -2,11 +2,13 @@
 #define NQ_EVAL_NQREGIONMASK_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "docmodel/NQPolygon.h"
 #include "docmodel/NQShape.h"
+#include "eval/NQPageInk.h"
 #include "image/NQImage.h"
 
 // The mask of a region over its rectangle: the page pixels inside the
@@ -27,9 +29,12 @@ public:
     };
 
     // `outlines` and `runs` hold one entry per member. Raises NQException
-    // when the page is colour or has no pixel data.
+    // when the page is colour or has no pixel data. `ink`, when given for the
+    // same page image, counts black pixels per row stretch; masks that share
+    // one count their overlap with it too.
     NQRegionMask(const NQImage& page, const NQRectShape& rect,
-                 const std::vector<NQPolygon>& outlines, const std::vector<Runs>& runs);
+                 const std::vector<NQPolygon>& outlines, const std::vector<Runs>& runs,
+                 std::shared_ptr<const NQPageInk> ink = nullptr);
 
     const NQRectShape& rect() const { return rect_; }
     // Mask pixels that are not white.
@@ -51,17 +56,29 @@ private:
         int begin;
         int end;
         bool black;
+        bool operator==(const Segment& o) const {
+            return begin == o.begin && end == o.end && black == o.black;
+        }
+    };
+    // Page rows [top, bottom) whose mask rows are all segments_[first, last).
+    struct Band {
+        int top;
+        int bottom;
+        std::uint32_t first;
+        std::uint32_t last;
     };
 
     void paintMembers(const std::vector<NQPolygon>& outlines, const std::vector<Runs>& runs,
-                      int left, int right);
+                      int left, int top, int right, int bottom);
+    // Appends rows [top, bottom) holding `row`, joining the band above when it
+    // holds the same segments.
+    void appendBand(int top, int bottom, const std::vector<Segment>& row);
     std::int64_t countOnPixels() const;
 
     const NQImage* page_ = nullptr;
+    std::shared_ptr<const NQPageInk> ink_;  // null: count from the page's bits
     NQRectShape rect_;
-    int top_ = 0;                          // first page row held
-    int rows_ = 0;                         // rows held (the rectangle limited to the page)
-    std::vector<std::uint32_t> first_{0};  // first segment of each row; rows_ + 1 entries
+    std::vector<Band> bands_;  // ascending and disjoint; rows in no band are white
     std::vector<Segment> segments_;
     std::int64_t onPixels_ = 0;
 };

@@ -9,10 +9,14 @@
 #include <algorithm>
 #include <ctime>
 #include <iomanip>
+#include <sstream>
 
 #include "eval/NQClassTable.h"
 #include "eval/NQPageMatcher.h"
 #include "eval/NQRunRecord.h"
+#include "eval/NQRunAnalyses.h"
+#include "eval/NQSplitMerge.h"
+#include "eval/NQThresholdSweep.h"
 
 namespace {
 
@@ -35,6 +39,19 @@ void fixedValue(std::ostream& out, double value, int decimals, int width) {
 // 100 * part / whole, with 0 for an empty whole.
 double percent(double part, double whole) {
     return whole > 0 ? 100.0 * part / whole : 0.0;
+}
+
+// "04. Title" underlined, and an empty line.
+void sectionTitle(std::ostream& out, int number, const std::string& title) {
+    std::ostringstream text;
+    text << std::setw(2) << std::setfill('0') << number << ". " << title;
+    out << text.str() << '\n' << std::string(text.str().size(), '=') << "\n\n";
+}
+
+// A percentage with 2 decimals in `width` characters, the "%" included.
+void percentValue(std::ostream& out, double value, int width) {
+    fixedValue(out, value, 2, std::max(0, width - 1));
+    out << '%';
 }
 
 // The current local time in asctime form, ending with its own line end.
@@ -245,4 +262,90 @@ void NQReportWriter::summary(const NQClassTable& classes, std::uint32_t fileCoun
         }
         report_ << '\n';
     }
+}
+
+// ---- sections after the summary ------------------------------------------------------
+
+void NQReportWriter::printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes) {
+    int section = 4;
+    if (analyses.sweep() != nullptr)
+        printSweep(*analyses.sweep(), classes, section++);
+    if (analyses.splitMerge() != nullptr)
+        printSplitMerge(*analyses.splitMerge(), classes, section++);
+}
+
+void NQReportWriter::printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes,
+                                int section) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::size_t first = zoneClassMode_ ? 0 : 1;
+    auto row = [this](const std::string& threshold, const std::string& label, const NQRates& r) {
+        right(report_, threshold, 9);
+        right(report_, label, 7);
+        percentValue(report_, r.precision, 11);
+        percentValue(report_, r.recall, 11);
+        percentValue(report_, r.fScore, 11);
+        report_ << '\n';
+    };
+
+    report_ << '\n';
+    sectionTitle(report_, section, "Threshold Sweep");
+    right(report_, "Threshold", 9);
+    right(report_, "Label", 7);
+    for (const char* heading : {"Precision", "Recall", "F-Score"})
+        right(report_, heading, 11);
+    report_ << '\n' << std::string(49, '-') << '\n';
+    for (std::size_t k = 0; k < sweep.thresholds().size(); ++k) {
+        std::ostringstream threshold;
+        threshold << std::fixed << std::setprecision(2) << sweep.thresholds()[k];
+        for (std::size_t c = first; c < names.size(); ++c)
+            row(threshold.str(), std::to_string(c), sweep.classRates(k, names[c]));
+        row(threshold.str(), "all", sweep.overallRates(k, first));
+    }
+    for (std::size_t c = first; c < names.size(); ++c)
+        row("mean", std::to_string(c), sweep.meanClassRates(names[c]));
+    row("mean", "all", sweep.meanOverallRates(first));
+    report_ << "\n- " << sweep.label() << " : ";
+    percentValue(report_, sweep.meanOverallRates(first).fScore, 0);
+    report_ << '\n';
+}
+
+void NQReportWriter::printSplitMerge(const NQSplitMerge& splits, const NQClassTable& classes,
+                                     int section) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::size_t first = zoneClassMode_ ? 0 : 1;
+    const NQSplitMerge::Counts& total = splits.total();
+    // Split ink is a share of the class's own ground-truth ink; merged ink,
+    // whose regions may be of any class, a share of all ground-truth ink.
+    auto row = [&](const std::string& label, const std::string& name,
+                   const NQSplitMerge::Counts& c) {
+        right(report_, label, 5);
+        report_ << "  ";
+        left(report_, name, 20);
+        right(report_, c.split, 8);
+        right(report_, c.splitParts, 8);
+        percentValue(report_, inkShare(c.splitInk, c.gtInk), 11);
+        right(report_, c.merges, 8);
+        right(report_, c.mergedRegions, 8);
+        percentValue(report_, inkShare(c.mergedInk, total.gtInk), 12);
+        report_ << '\n';
+    };
+
+    report_ << '\n';
+    sectionTitle(report_, section, "Split and Merge Errors");
+    report_ << "- Fair share of a ground-truth region's ink : ";
+    percentValue(report_, splits.fairShare(), 0);
+    report_ << "\n\n";
+    right(report_, "Label", 5);
+    report_ << "  ";
+    left(report_, "Class of Zone", 20);
+    right(report_, "Split", 8);
+    right(report_, "Parts", 8);
+    right(report_, "Split Ink", 11);
+    right(report_, "Merges", 8);
+    right(report_, "Merged", 8);
+    right(report_, "Merged Ink", 12);
+    report_ << '\n' << std::string(82, '-') << '\n';
+    for (std::size_t c = first; c < names.size(); ++c)
+        row(std::to_string(c), names[c], splits.classCounts(names[c]));
+    row("all", "", total);
 }

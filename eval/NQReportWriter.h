@@ -7,6 +7,9 @@
 #include <string>
 
 class NQClassTable;
+class NQRunAnalyses;
+class NQSplitMerge;
+class NQThresholdSweep;
 struct NQPageMatch;
 struct NQPageRecord;
 
@@ -43,6 +46,13 @@ public:
     void printIdDetail(const NQPageRecord& page, std::size_t longestBefore);
     // The three tables of the summary.
     void summary(const NQClassTable& classes, std::uint32_t fileCount);
+    // The sections of the analyses the run asked for, numbered from 04.
+    void printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes);
+    // Sections after the summary, numbered `section`: precision, recall and
+    // F-score per class and threshold with their means; split and merge
+    // counts per class. The classes are listed in the order of `classes`.
+    void printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes, int section);
+    void printSplitMerge(const NQSplitMerge& splits, const NQClassTable& classes, int section);
     // The time the evaluation finished.
     void printEnd();
 

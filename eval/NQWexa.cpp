@@ -8,6 +8,17 @@
 // page and pair gave is handed, as records, to the run's observers (JSON,
 // pictures, progress line), which never see the report stream.
 //
+// A pair is handled in two steps (see NQPairRunner). Its work reads both
+// documents and matches their pages; it changes nothing but the pair's own
+// documents, records the classes each page meets in a table of the page's
+// own, and keeps what it would print. Its commit prints that, registers the
+// page's classes in the run's table in the order met, counts, writes the
+// detail lines (whose class fields are as wide as the longest class
+// registered so far in the run, hence in file order), tells the observers
+// and writes the visual file. With one thread the two steps follow each
+// other, pair by pair, so a run with -j N writes exactly what a run without
+// it writes.
+//
 // A file pair that cannot be read or compared is reported and the run goes
 // on. An XML file that cannot be opened at all ends the run: its
 // NQLoadXmlError leaves doEval, and the report stream is closed with what was
@@ -15,19 +26,25 @@
 #include "eval/NQWexa.h"
 
 #include <algorithm>
+#include <exception>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
 
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
 #include "eval/NQJsonWriter.h"
+#include "eval/NQPairRunner.h"
 #include "eval/NQPartFile.h"
 #include "eval/NQPictureWriter.h"
 #include "eval/NQProgressLine.h"
 #include "eval/NQReportWriter.h"
 #include "eval/NQShard.h"
+#include "image/NQLogger.h"
+#include "imageio/NQSharedPageImages.h"
 #include "xml/NQxml.h"
 
 namespace {
@@ -51,10 +68,12 @@ std::string visualName(const std::string& name) {
 // (a page image that is missing or unreadable, a zone tree that breaks the
 // model's rules, ...) comes back as false, except a file that cannot be
 // opened at all, which ends the run.
-bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document) {
+bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document,
+                  NQSharedPageImages& images, std::ostream& messages) {
     try {
         NQxml reader;
-        document = reader.nqReadFromXmlFile(file, imageDir);
+        reader.nqSetMessageStream(messages);
+        document = reader.nqReadFromXmlFile(file, imageDir, &images);
         return true;
     } catch (const NQLoadXmlError&) {
         throw;
@@ -65,8 +84,29 @@ bool readDocument(const std::string& file, const std::string& imageDir, NQDocume
 
 }  // namespace
 
+// One page pair of a file pair's work.
+struct NQPagePairWork {
+    NQPage* result;
+    NQPage* gt;
+    NQClassTable classes;                // the classes the matching met, in order
+    std::unique_ptr<NQPageMatch> match;  // null: not matched (-zoneclass) or matching failed
+};
+
+// What a file pair's work leaves for its commit.
+struct NQPairWork {
+    enum class Stage { GtMissing, ResultUnread, GtUnread, Read };
+    NQFilePair pair;
+    Stage stage = Stage::GtMissing;
+    std::ostringstream messages;      // standard output of the work, in order
+    std::exception_ptr loadXmlError;  // an XML file that cannot be opened: ends the run
+    std::unique_ptr<NQDocument> result, gt;
+    std::vector<NQPagePairWork> pages;
+    std::exception_ptr failure;  // why matching the last page of `pages` failed
+};
+
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
+    analyses_ = NQRunAnalyses(options_);
 }
 
 void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
@@ -75,7 +115,7 @@ void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
 
 void NQWexa::addRequestedObservers() {
     if (options_.jsonMode)
-        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath));
+        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath, &analyses_));
     if (options_.pictureMode)
         addObserver(std::make_unique<NQPictureWriter>(options_.picturePath));
     if (NQProgressLine::wanted())
@@ -86,6 +126,16 @@ void NQWexa::say(const std::string& line) {
     for (const auto& observer : observers_)
         observer->beforeMessage();
     std::cout << line << '\n';
+    for (const auto& observer : observers_)
+        observer->afterMessage();
+}
+
+void NQWexa::sayKept(const std::string& lines) {
+    if (lines.empty())
+        return;
+    for (const auto& observer : observers_)
+        observer->beforeMessage();
+    std::cout << lines;
     for (const auto& observer : observers_)
         observer->afterMessage();
 }
@@ -173,54 +223,136 @@ void NQWexa::doEval() {
                                                                 allPairs.size(),
                                                                 filePairsFingerprint(allPairs)}));
     notify([&](NQRunObserver& o) { o.runStarted(options_, pairs.size()); });
+    std::vector<std::unique_ptr<NQPairWork>> work(pairs.size());
     try {
-        for (std::size_t k = 0; k < pairs.size(); ++k) {
-            const NQFilePair& pair = pairs[k];
-            notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
-            NQPairRecord record;
-            if (pair.gtFound) {
-                record = compareDoc(pair.resultFile, pair.gtFile, pair.visualFile, report);
-            } else {
-                say(pair.gtFile + " is not found!!!");
-                record.files = pair;
-                record.status = NQPairStatus::GtMissing;
-            }
-            record.index = slice.begin + k;
-            notify([&](NQRunObserver& o) { o.pairFinished(record); });
-        }
+        NQPairRunner::run(
+            pairs.size(), options_.threads,
+            [&](std::size_t k) { work[k] = evaluatePair(pairs[k]); },
+            [&](std::size_t k) {
+                notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
+                // Without observers nothing reads the page records.
+                NQPairRecord record = commitPair(*work[k], report, !observers_.empty());
+                work[k].reset();
+                record.index = slice.begin + k;
+                notify([&](NQRunObserver& o) { o.pairFinished(record); });
+            });
     } catch (const NQLoadXmlError&) {
         // The observers get what was compared before the run stopped.
         notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, false); });
         throw;
     }
     writer.summary(classes_, fileCount);
+    writer.printAnalyses(analyses_, classes_);
     writer.printEnd();
     notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
+    complete_ = true;
+}
+
+int NQWexa::exitStatus() {
+    if (!options_.failUnderMode)
+        return 0;
+    if (!complete_) {
+        say("The run stopped early, which --fail-under counts as a failure");
+        return 1;
+    }
+    const double average = classes_.getAverageFScore(options_.zoneClassMode ? 0 : 1);
+    if (!(average < options_.failUnder))
+        return 0;
+    std::ostringstream line;
+    line << std::fixed << std::setprecision(2) << "The average F-score " << average << "% is below "
+         << options_.failUnder << "%";
+    say(line.str());
+    return 1;
 }
 
 NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                                 const std::string& visualFile, std::ostream& report) {
-    NQPairRecord record;
-    record.files = NQFilePair{resultFile, gtFile, visualFile};
-    NQDocument result, gt;
-    if (!readDocument(resultFile, options_.imagePath, result)) {
-        say("File read Error at " + resultFile);
-        record.status = NQPairStatus::ResultReadError;
-        return record;
+    const std::unique_ptr<NQPairWork> work =
+        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
+    return commitPair(*work, report, true);
+}
+
+std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
+    auto work = std::make_unique<NQPairWork>();
+    work->pair = pair;
+    if (!pair.gtFound)
+        return work;
+    // Whatever the library logs on standard output while this pair is read
+    // is shown with the pair's other lines.
+    const NQLogger::Capture capture(work->messages);
+    work->result = std::make_unique<NQDocument>();
+    work->gt = std::make_unique<NQDocument>();
+    // Both documents almost always name the same page image: it is decoded
+    // for the result and handed to the ground truth as it is.
+    NQSharedPageImages images;
+    try {
+        work->stage = NQPairWork::Stage::ResultUnread;
+        if (!readDocument(pair.resultFile, options_.imagePath, *work->result, images,
+                          work->messages)) {
+            work->messages << "File read Error at " << pair.resultFile << '\n';
+            return work;
+        }
+        work->messages << pair.resultFile << '\n';
+        work->stage = NQPairWork::Stage::GtUnread;
+        if (!readDocument(pair.gtFile, options_.imagePath, *work->gt, images, work->messages)) {
+            work->messages << "File read Error at " << pair.gtFile << '\n';
+            return work;
+        }
+    } catch (const NQLoadXmlError&) {
+        work->loadXmlError = std::current_exception();
+        return work;
     }
-    say(resultFile);
-    if (!readDocument(gtFile, options_.imagePath, gt)) {
-        say("File read Error at " + gtFile);
-        record.status = NQPairStatus::GtReadError;
-        return record;
+    work->stage = NQPairWork::Stage::Read;
+
+    const NQDocument::PageList& resultPages = work->result->nqGetPageList();
+    const NQDocument::PageList& gtPages = work->gt->nqGetPageList();
+    auto r = resultPages.begin();
+    auto g = gtPages.begin();
+    for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g)
+        work->pages.push_back(NQPagePairWork{*r, *g, NQClassTable(), nullptr});
+    if (options_.zoneClassMode)
+        return work;
+    // The default comparison's matching is the costly part of a page; what
+    // depends on the run (class numbers, detail widths) waits for the commit.
+    for (std::size_t k = 0; k < work->pages.size(); ++k) {
+        NQPagePairWork& page = work->pages[k];
+        try {
+            page.match = std::make_unique<NQPageMatch>(
+                matcher_.match(*page.result, *page.gt, page.classes));
+        } catch (...) {
+            work->failure = std::current_exception();
+            work->pages.resize(k + 1);
+            break;
+        }
+    }
+    return work;
+}
+
+NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pageRecords) {
+    NQPairRecord record;
+    record.files = work.pair;
+    sayKept(work.messages.str());
+    if (work.loadXmlError)
+        std::rethrow_exception(work.loadXmlError);
+    switch (work.stage) {
+        case NQPairWork::Stage::GtMissing:
+            say(work.pair.gtFile + " is not found!!!");
+            record.status = NQPairStatus::GtMissing;
+            return record;
+        case NQPairWork::Stage::ResultUnread:
+            record.status = NQPairStatus::ResultReadError;
+            return record;
+        case NQPairWork::Stage::GtUnread:
+            record.status = NQPairStatus::GtReadError;
+            return record;
+        case NQPairWork::Stage::Read:
+            break;
     }
     ++fileCount;
     missCount = 0;
-    const std::string src = result.nqGetTag("src");
+    const std::string src = work.result->nqGetTag("src");
     record.src = src;
-    const NQDocument::PageList& resultPages = result.nqGetPageList();
-    const NQDocument::PageList& gtPages = gt.nqGetPageList();
-    if (resultPages.empty() || gtPages.empty()) {
+    if (work.result->nqGetPageList().empty() || work.gt->nqGetPageList().empty()) {
         record.status = NQPairStatus::NoPages;
         return record;
     }
@@ -236,16 +368,24 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
         return std::vector<std::string>(names.begin() + static_cast<std::ptrdiff_t>(first),
                                         names.end());
     };
+    const std::string& resultFile = work.pair.resultFile;
     try {
-        auto r = resultPages.begin();
-        auto g = gtPages.begin();
-        for (; r != resultPages.end() && g != gtPages.end(); ++r, ++g) {
-            NQPageRecord page = options_.zoneClassMode ? compareCPage(**r, **g, report)
-                                                       : compareLPage(**r, **g, report);
+        for (NQPagePairWork& pagePair : work.pages) {
+            NQPageRecord page;
+            if (options_.zoneClassMode) {
+                page = compareCPage(*pagePair.result, *pagePair.gt, report);
+            } else {
+                // The classes a failed matching met stay registered, as they
+                // would have been had it run here.
+                classes_.merge(pagePair.classes);
+                if (!pagePair.match)
+                    std::rethrow_exception(work.failure);
+                page = commitLPage(*pagePair.match, *pagePair.result, report, pageRecords);
+            }
             page.number = record.pages.size() + 1;
             page.newClasses = classesSince(known);
             known = classes_.getTypeCount();
-            const NQImage& image = (*r)->nqGetPageImageRef();
+            const NQImage& image = pagePair.result->nqGetPageImageRef();
             notify([&](NQRunObserver& o) { o.pageCompared(record.files, page, image); });
             record.pages.push_back(std::move(page));
         }
@@ -264,9 +404,9 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
     }
 
     if (options_.visualMode) {
-        NQxml writer(result, src);
-        if (!writer.nqSaveToXmlFile(visualFile))
-            say("Visual file " + visualFile + " can not be written!!!");
+        NQxml writer(*work.result, src);
+        if (!writer.nqSaveToXmlFile(work.pair.visualFile))
+            say("Visual file " + work.pair.visualFile + " can not be written!!!");
     }
     return record;
 }
@@ -274,10 +414,26 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 // ---- page comparison ----------------------------------------------------------------------
 
 NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
-    const NQPageMatch match = matcher_.match(resultPage, gtPage, classes_);
+    NQClassTable met;
+    std::unique_ptr<NQPageMatch> match;
+    try {
+        match = std::make_unique<NQPageMatch>(matcher_.match(resultPage, gtPage, met));
+    } catch (...) {
+        classes_.merge(met);
+        throw;
+    }
+    classes_.merge(met);
+    return commitLPage(*match, resultPage, report, true);
+}
+
+NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
+                                 std::ostream& report, bool pageRecord) {
     updateConfMatrix(match);
+    analyses_.addPage(match, classes_);
     // Taken before the annotation appends the missed zones to the page.
-    NQPageRecord page = NQPageRecord::fromMatch(match);
+    // The detail lines are written from the record.
+    NQPageRecord page = pageRecord || options_.detailMode ? NQPageRecord::fromMatch(match)
+                                                          : NQPageRecord();
     page.pageId = resultPage.nqGetPageId();
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);
@@ -290,6 +446,7 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
 }
 
 NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+    matcher_.mapClasses(resultPage, gtPage);
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
     const std::size_t longestBefore = getTypeMaxLength();

@@ -11,12 +11,14 @@
 #include "eval/NQClassTable.h"
 #include "eval/NQMZone.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunAnalyses.h"
 #include "eval/NQRunObserver.h"
 #include "eval/NQRunRecord.h"
 #include "eval/NQWexaOptions.h"
 
 class NQPage;
 class NQZone;
+struct NQPairWork;
 
 // The evaluator of one run. It keeps the run's configuration, its class
 // table and counters, and drives the parts that do the work: the options
@@ -36,8 +38,14 @@ public:
     // NQLoadXmlError; the report then holds everything written before it.
     // Besides the observers added before, the run feeds those its options
     // ask for: the JSON writer (-json), the picture writer (-vimg) and, when
-    // standard error is a terminal, the progress line.
+    // standard error is a terminal, the progress line. With -j N the file
+    // pairs are read and compared on N threads; what the run writes, and
+    // what the observers receive, is the same as with one.
     void doEval();
+    // The exit status of the run: 0, or with --fail-under 1 when the average
+    // F-score is below the bar or the run stopped early (the reason is said
+    // on standard output).
+    int exitStatus();
     // Adds a receiver of the run's records; call before doEval.
     void addObserver(std::unique_ptr<NQRunObserver> observer);
     // The file pairs of the run in the order they are evaluated.
@@ -97,6 +105,7 @@ public:
     // ---- read access to the configuration and the totals ----------------------
     const NQWexaOptions& getOptions() const { return options_; }
     const NQClassTable& getClassTable() const { return classes_; }
+    const NQRunAnalyses& getAnalyses() const { return analyses_; }
     bool isDirToDir() const { return options_.dirToDir; }
     bool isDirToFile() const { return options_.dirToFile; }
     bool isFileToDir() const { return options_.fileToDir; }
@@ -140,12 +149,28 @@ private:
     // Calls every observer; a problem one throws is printed and the run goes on.
     void notify(const std::function<void(NQRunObserver&)>& call);
     void addRequestedObservers();
+    // Lines kept by a pair's work, shown as say() shows one.
+    void sayKept(const std::string& lines);
+
+    // The part of a file pair that touches nothing shared: reading both
+    // documents and matching their pages. Safe to run on any thread.
+    std::unique_ptr<NQPairWork> evaluatePair(const NQFilePair& pair) const;
+    // The rest, in file order on the run's thread: messages, counts, report
+    // lines, observers and the visual file. Without `pageRecords` the record
+    // leaves out the regions of its pages.
+    NQPairRecord commitPair(NQPairWork& work, std::ostream& report, bool pageRecords);
+    // Counts a matched page pair and writes its report lines and annotations;
+    // the record holds the regions when asked for.
+    NQPageRecord commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,
+                             bool pageRecord);
 
     NQWexaOptions options_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;
+    NQRunAnalyses analyses_;      // -sweep, -splitmerge
     std::uint32_t fileCount = 0;  // file pairs whose two documents were read
     std::uint32_t missCount = 0;  // missed zones added to the visual file of the current pair
+    bool complete_ = false;       // doEval went through every file pair
     std::vector<std::unique_ptr<NQRunObserver>> observers_;
 };
 

@@ -10,11 +10,16 @@
 #include "eval/NQWexaOptions.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
+
+#include "eval/NQThresholdSweep.h"
 
 namespace {
 
@@ -39,8 +44,14 @@ enum class Option {
     Pictures,
     Shard,
     Part,
+    Sweep,
+    SplitMerge,
+    SplitCover,
+    Map,
+    FailUnder,
     Help,
-    Version
+    Version,
+    Threads
 };
 
 struct OptionEntry {
@@ -71,6 +82,14 @@ constexpr OptionEntry kOptions[] = {
     {"-shard", Option::Shard, "K/N", "evaluate only the K-th of N slices of the file pairs"},
     {"-part", Option::Part, "FILE",
      "write the partial result for wexa merge instead of the report"},
+    {"-sweep", Option::Sweep, "LO:HI:STEP", "also score at the thresholds LO, LO+STEP, ... HI"},
+    {"-splitmerge", Option::SplitMerge, nullptr, "count split and merged ground-truth regions"},
+    {"-splitcover", Option::SplitCover, "PERCENT",
+     "least share of a region's ink in a split or merge (default 10)"},
+    {"-map", Option::Map, "FILE", "rename or drop classes first (gt|res NAME TARGET lines)"},
+    {"--fail-under", Option::FailUnder, "PERCENT",
+     "exit status 1 when the average F-score is below PERCENT"},
+    {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -141,6 +160,41 @@ bool readShard(const std::string& text, std::uint32_t& index, std::uint32_t& cou
     };
     return slash != std::string::npos && number(text.substr(0, slash), index) &&
            number(text.substr(slash + 1), count) && index >= 1 && index <= count;
+
+}
+
+// A whole word read as a finite decimal number.
+bool readNumber(const std::string& text, double& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// The whole text of a file; false when it cannot be read.
+bool readText(const std::string& file, std::string& text) {
+    if (isDirectory(file))
+        return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open())
+        return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return !in.bad();
+}
+
+// The value of -j: a whole number from 1 to the limit, nothing else.
+unsigned threadCount(const std::string& value) {
+    const bool digits = !value.empty() && value.size() <= 3 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    const unsigned count = digits ? static_cast<unsigned>(std::stoul(value)) : 0;
+    if (count < 1 || count > NQWexaOptions::kMaxThreads)
+        endRun("The -j option requires a number of threads from 1 to " +
+               std::to_string(NQWexaOptions::kMaxThreads) + ".");
+    return count;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -307,6 +361,9 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 if (!readWords(value, rejectList))
                     endRun(value + " is not found");
                 break;
+            case Option::Threads:
+                threads = threadCount(value);
+                break;
             case Option::Json:
                 jsonMode = true;
                 jsonPath = normalised(value);
@@ -325,6 +382,42 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 partMode = true;
                 partPath = normalised(value);
                 break;
+            case Option::Sweep: {
+                std::string problem;
+                if (!NQThresholdSweep::parseRange(value, sweepThresholds, problem))
+                    endRun("The -sweep value " + value + " is not usable: " + problem + ".");
+                sweepMode = true;
+                sweepRange = value;
+                break;
+            }
+            case Option::SplitMerge:
+                splitMergeMode = true;
+                break;
+            case Option::SplitCover:
+                if (!readNumber(value, splitCover) || splitCover < 0 || splitCover > 100)
+                    endRun("The -splitcover option requires a percentage from 0 to 100.");
+                splitMergeMode = true;
+                break;
+            case Option::Map: {
+                std::string text;
+                if (!readText(value, text))
+                    endRun(value + " is not found");
+                std::vector<std::string> problems;
+                classMap = NQClassMap::parse(text, value, problems);
+                if (!problems.empty()) {
+                    for (std::size_t k = 0; k + 1 < problems.size(); ++k)
+                        std::cout << problems[k] << '\n';
+                    endRun(problems.back());
+                }
+                mapMode = true;
+                mapPath = normalised(value);
+                break;
+            }
+            case Option::FailUnder:
+                if (!readNumber(value, failUnder))
+                    endRun("The --fail-under option requires a number.");
+                failUnderMode = true;
+                break;
             case Option::Help:
             case Option::Version:
                 break;  // answered before the scan
@@ -335,6 +428,17 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         endRun("-ac and -nac options can not be used together.");
     if (segOnlyMode && zoneClassMode)
         endRun("-segonly and -zoneclass options can not be used together.");
+    // Zones paired by id have no scores to sweep and no shared pixels.
+    if (sweepMode && zoneClassMode)
+        endRun("-sweep and -zoneclass options can not be used together.");
+    if (splitMergeMode && zoneClassMode)
+        endRun("-splitmerge and -zoneclass options can not be used together.");
+    // A part file carries the class table and the page records, not the
+    // sweep's tables or the split counts, so a merge could not give them.
+    if (partMode && sweepMode)
+        endRun("-part and -sweep options can not be used together.");
+    if (partMode && splitMergeMode)
+        endRun("-part and -splitmerge options can not be used together.");
     if (!gtGiven)
         endRun("This program requires \"-g [DIR | FILE]\" option. ");
     if (!resultGiven)

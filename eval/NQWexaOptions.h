@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "eval/NQClassMap.h"
+#include "eval/NQSplitMerge.h"
+
 // Raised after the command line reader has written its one-line message: the
 // command layer ends the process with `status` and writes nothing else.
 class NQWexaExit : public std::exception {
@@ -76,6 +79,24 @@ struct NQWexaOptions {
     std::uint32_t shardCount = 1;
     bool partMode = false;  // "-part": the partial result goes to partPath instead of a report
     std::string partPath;
+    // "-sweep LO:HI:STEP": the evaluation repeated at each of these thresholds.
+    bool sweepMode = false;
+    std::string sweepRange;
+    std::vector<double> sweepThresholds;
+    // "-splitmerge", "-splitcover PERCENT": split and merge counts, with the
+    // least share of a ground-truth region's ink that makes a part.
+    bool splitMergeMode = false;
+    double splitCover = NQSplitMerge::kDefaultFairShare;
+    // "-map FILE": class names of either side renamed or dropped before matching.
+    bool mapMode = false;
+    std::string mapPath;
+    NQClassMap classMap;
+    // "--fail-under PERCENT": exit status 1 when the average F-score is below it.
+    bool failUnderMode = false;
+    double failUnder = 0.0;
+    // File pairs evaluated at the same time (-j); the output does not depend on it.
+    unsigned threads = 1;
+    static constexpr unsigned kMaxThreads = 64;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <iostream>
+#include <vector>
 
 #include "image/NQException.h"
 
@@ -15,7 +16,18 @@ T printable(T value) {
 }
 double printable(float value) { return value; }
 const char* printable(const std::string& value) { return value.c_str(); }
+
+// Where this thread's standard-output messages go instead, if anywhere.
+thread_local std::ostream* tCapture = nullptr;
 }  // namespace
+
+NQLogger::Capture::Capture(std::ostream& out) : previous_(tCapture) {
+    tCapture = &out;
+}
+
+NQLogger::Capture::~Capture() {
+    tCapture = previous_;
+}
 
 NQLogger* NQLogger::nqGetInstance() {
     static NQLogger instance;
@@ -29,6 +41,7 @@ NQLogger::~NQLogger() {
 }
 
 void NQLogger::nqSetLogType(NQLogType type, const char* fileName) {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (type_ == NQ_LOG_FILE && type != NQ_LOG_FILE && logFile_ != nullptr) {
         std::fclose(logFile_);
         logFile_ = nullptr;
@@ -59,6 +72,22 @@ void NQLogger::reportInvalidType() const {
 
 void NQLogger::nqLog(NQSeverity severity, const char* format, ...) {
     if (!isOkToLog(severity) || format == nullptr) return;
+    if (type_ == NQ_LOG_STDOUT && tCapture != nullptr) {
+        va_list args;
+        va_start(args, format);
+        va_list again;
+        va_copy(again, args);
+        const int length = std::vsnprintf(nullptr, 0, format, args);
+        va_end(args);
+        if (length > 0) {
+            std::vector<char> text(static_cast<std::size_t>(length) + 1);
+            std::vsnprintf(text.data(), text.size(), format, again);
+            tCapture->write(text.data(), length);
+        }
+        va_end(again);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     std::FILE* target = nullptr;
     switch (type_) {
         case NQ_LOG_STDOUT: target = stdout; break;
@@ -79,6 +108,11 @@ void NQLogger::nqLog(NQSeverity severity, const char* format, ...) {
 template <typename T>
 void NQLogger::logValue(const T& value, const char* fileFormat, NQSeverity severity) {
     if (!isOkToLog(severity)) return;
+    if (type_ == NQ_LOG_STDOUT && tCapture != nullptr) {
+        *tCapture << value << '\n';
+        return;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
     if (type_ == NQ_LOG_STDOUT || type_ == NQ_LOG_STDERR) {
         // Keep the C and C++ streams in order when both are in use.
         std::fflush(type_ == NQ_LOG_STDOUT ? stdout : stderr);

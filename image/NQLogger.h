@@ -1,7 +1,9 @@
 #ifndef NQ_IMAGE_NQLOGGER_H
 #define NQ_IMAGE_NQLOGGER_H
 
+#include <atomic>
 #include <cstdio>
+#include <mutex>
 #include <ostream>
 #include <string>
 
@@ -11,9 +13,26 @@ enum NQSeverity : int { NQ_DEBUG = 1, NQ_INFO = 2, NQ_ERROR = 3, NQ_SILENT = 4 }
 
 // Process-wide logger. Messages below the severity threshold are dropped;
 // NQ_SILENT messages are never written. Reach it through nqGetInstance().
+//
+// Any thread may log: each message is written whole, under a lock. A thread
+// can hold back what it would write to standard output with a Capture, so
+// that work done on several threads can show its lines in a fixed order.
 class NQLogger {
 public:
     static NQLogger* nqGetInstance();
+
+    // While it lives, the messages this thread logs to standard output are
+    // appended to `out` instead. Captures nest; the innermost one receives.
+    class Capture {
+    public:
+        explicit Capture(std::ostream& out);
+        ~Capture();
+        Capture(const Capture&) = delete;
+        Capture& operator=(const Capture&) = delete;
+
+    private:
+        std::ostream* previous_;
+    };
 
     virtual ~NQLogger();
     NQLogger(const NQLogger&) = delete;
@@ -47,10 +66,11 @@ private:
     void logValue(const T& value, const char* fileFormat, NQSeverity severity);
     void reportInvalidType() const;
 
-    NQSeverity threshold_ = NQ_ERROR;
+    std::atomic<NQSeverity> threshold_{NQ_ERROR};
+    std::mutex mutex_;  // guards the output and its settings below
     std::ostream* out_;
     std::FILE* logFile_ = nullptr;
-    NQLogType type_ = NQ_LOG_STDOUT;
+    std::atomic<NQLogType> type_{NQ_LOG_STDOUT};
 };
 
 #endif

@@ -4,7 +4,9 @@
 // and the rows to follow the palette, whatever the data offset says; the
 // offset only decides whether there is a palette (55 or more). Rows are read
 // whole, with their padding, and converted into the image from the bottom row
-// up, so a file that ends early fails on the row it cannot supply.
+// up, so a file that ends early fails on the row it cannot supply; a file
+// whose remaining bytes cannot hold the rows fails the same way before the
+// image block is allocated, so a short header cannot claim a large block.
 //
 // Nothing read from a file sizes an allocation without a bound: the image
 // block is checked with NQImage::dataSizeFor before it is allocated, and the
@@ -303,15 +305,17 @@ NQImage NQBMPImage::nqLoadImage(NQIOStream& in) {
 
     const NQImageHead head = headFor(h);
     const std::size_t bytes = NQImage::dataSizeFor(h.width, h.height, head.nqGetBitsPerPixel());
+    // The row size of every depth is below the 3 x width of a 24-bit row,
+    // which dataSizeFor bounds.
+    const std::size_t rowBytes = fileRowBytes(h.bits, h.width);
+    const std::size_t readBytes = rowBytes + paddingFor(rowBytes);
+    if (bytes != 0 && NQCodecSupport::bytesLeft(in) < std::uint64_t(readBytes) * h.height)
+        failRead(__LINE__);
     std::unique_ptr<unsigned char[]> data = NQCodecSupport::allocatePixels(
         bytes,
         "<NQBMPImage::nqLoadImage()> Could not allocate enough memory for the uncompressed image",
         kModule, __LINE__);
 
-    // The row size of every depth is below the 3 x width of a 24-bit row,
-    // which dataSizeFor has bounded.
-    const std::size_t rowBytes = fileRowBytes(h.bits, h.width);
-    const std::size_t readBytes = rowBytes + paddingFor(rowBytes);
     std::vector<unsigned char> row(readBytes);
     const std::size_t outRow = static_cast<std::size_t>(head.nqGetRowSize());
     const bool indexed8 = h.bits == 8 && h.hasPalette();

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <limits>
 #include <new>
 
 namespace NQCodecSupport {
@@ -64,6 +65,18 @@ NQImageHead decodedHead(int width, int height, int bits, float xResolution, floa
     head.nqSetResolutionInInches(true);
     head.nqSetResolutionUnits(NQImageHead::NQ_RES_INCH);
     return head;
+}
+
+std::uint64_t bytesLeft(NQIOStream& in) {
+    long long size = -1;
+    if (auto* memory = dynamic_cast<NQMemoryBasedIO*>(&in))
+        size = memory->nqGetDescriptor() >= 0 ? memory->nqGetMemSize() : -1;
+    else if (auto* file = dynamic_cast<NQFileBasedIO*>(&in))
+        size = file->nqGetFileSize();
+    const long long offset = in.nqGetOffset();
+    if (size < 0 || offset < 0)
+        return std::numeric_limits<std::uint64_t>::max();
+    return offset < size ? static_cast<std::uint64_t>(size - offset) : 0;
 }
 
 unsigned char* MemoryOutput::release(int& size) {

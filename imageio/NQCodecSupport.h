@@ -2,6 +2,7 @@
 #define NQ_IMAGEIO_NQCODECSUPPORT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -27,6 +28,12 @@ void checkSinglePage(int page, const char* zeroText, NQExceptionCodes beyondCode
 // `text`, as does an allocation that fails.
 std::unique_ptr<unsigned char[]> allocatePixels(std::size_t bytes, const char* text,
                                                 const char* module, int line);
+
+// Bytes between the stream's position and its end, for a memory stream or a
+// regular file; the largest value when the stream cannot tell. A codec of an
+// uncompressed format compares its rows with it before it allocates for
+// them, so that a short file is refused before its claim costs memory.
+std::uint64_t bytesLeft(NQIOStream& in);
 
 // Header of a decoded image: geometry, the layout of `bits` (1, 8 or 24),
 // alignment 1, resolution in inches.

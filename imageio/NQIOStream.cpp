@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "image/NQException.h"
 #include "image/NQUtils.h"
 #include "imageio/NQMemoryFile.h"
@@ -182,6 +184,13 @@ bool NQFileBasedIO::nqClose() {
 
 bool NQFileBasedIO::nqFlush() {
     return file_ != nullptr && std::fflush(file_) == 0;
+}
+
+long long NQFileBasedIO::nqGetFileSize() const {
+    struct stat status {};
+    if (file_ == nullptr || fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode))
+        return -1;
+    return static_cast<long long>(status.st_size);
 }
 
 int NQFileBasedIO::nqGetOffset() {

@@ -91,6 +91,9 @@ public:
     int nqGetOffset() override;
     int nqSkipWhitespace() override;
 
+    // The file's size in bytes; -1 when it is closed or its size cannot be told.
+    long long nqGetFileSize() const;
+
 private:
     std::FILE* file_ = nullptr;
 };

@@ -107,6 +107,7 @@ void NQImageFactory::registerLibraryCodecs() {
 void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {
     if (codec == nullptr)
         return;
+    const std::unique_lock<std::shared_mutex> lock(registry_);
     codecs_.push_back(codec);
     std::vector<std::string> pieces;
     NQBaseImage::Tokenize(codec->getExtension(), pieces, ",");
@@ -114,22 +115,33 @@ void NQImageFactory::nqRegisterImageType(NQBaseImage* codec) {
         extensions_[ext] = codec;
 }
 
+std::vector<NQBaseImage*> NQImageFactory::registeredCodecs() const {
+    const std::shared_lock<std::shared_mutex> lock(registry_);
+    return codecs_;
+}
+
+NQBaseImage* NQImageFactory::codecOfExtension(const char* suffix) const {
+    const std::shared_lock<std::shared_mutex> lock(registry_);
+    const auto found = extensions_.find(suffix);
+    return found != extensions_.end() ? found->second : nullptr;
+}
+
 NQBaseImage* NQImageFactory::nqIdentifyImageType(const char* fileName) {
     if (fileName == nullptr)
         return nullptr;
     if (const char* suffix = suffixOf(fileName)) {
-        const auto found = extensions_.find(suffix);
-        if (found != extensions_.end() && found->second->nqSupportImageFile(fileName))
-            return found->second;
+        NQBaseImage* byName = codecOfExtension(suffix);
+        if (byName != nullptr && byName->nqSupportImageFile(fileName))
+            return byName;
     }
-    for (NQBaseImage* codec : codecs_)
+    for (NQBaseImage* codec : registeredCodecs())
         if (codec->nqSupportImageFile(fileName))
             return codec;
     return nullptr;
 }
 
 NQBaseImage* NQImageFactory::firstCodecForBuffer(const void* buffer, int size) {
-    for (NQBaseImage* codec : codecs_)
+    for (NQBaseImage* codec : registeredCodecs())
         if (codec->nqSupportImageBuffer(buffer, size))
             return codec;
     return nullptr;
@@ -240,7 +252,7 @@ void NQImageFactory::nqSaveImage(const NQImage& image, const char* fileName, NQB
     const std::string name = fileName != nullptr ? fileName : "";
     const std::string::size_type dot = name.rfind('.');
     const std::string suffix = dot == std::string::npos ? name : name.substr(dot + 1);
-    for (NQBaseImage* candidate : codecs_) {
+    for (NQBaseImage* candidate : registeredCodecs()) {
         if (candidate->nqSupportImageExt(suffix)) {
             candidate->nqSaveImage(fileName, image);
             return;
@@ -271,11 +283,12 @@ int NQImageFactory::nqGetTotalPages(const void* buffer, int size) {
 
 void NQImageFactory::nqShowAllRegistered() {
     logger()->nqLog(NQ_INFO, "Supported Image types:\n ");
-    if (codecs_.empty()) {
+    const std::vector<NQBaseImage*> codecs = registeredCodecs();
+    if (codecs.empty()) {
         logger()->nqLog(NQ_INFO, "No supported image types!!");
         return;
     }
-    for (const NQBaseImage* codec : codecs_)
+    for (const NQBaseImage* codec : codecs)
         logger()->nqLog(NQ_INFO, "Name = %s, Ext = %s\n", codec->getImageName().c_str(),
                         codec->getExtension().c_str());
 }

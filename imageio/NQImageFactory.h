@@ -2,6 +2,7 @@
 #define NQ_IMAGEIO_NQIMAGEFACTORY_H
 
 #include <map>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,11 @@ class NQBaseImage;
 // reached through nqGetInstance(), registers the library's codecs in the order
 // TIFF, PPM, PNG, PBM, JPEG, GIF, BMP; that order is also the probing order.
 // Codecs are not owned. Images handed out belong to the caller.
+//
+// Any thread may load, save and identify through the factory while others do
+// the same: the codec list is read under a shared lock and the codecs'
+// operations are made from a copy of it, outside the lock; registering takes
+// the lock exclusively.
 class NQImageFactory {
 public:
     static NQImageFactory* nqGetInstance();
@@ -62,7 +68,8 @@ public:
     // Logs the registered codecs at severity 2.
     void nqShowAllRegistered();
 
-    // The registered codecs in registration (probing) order.
+    // The registered codecs in registration (probing) order. The reference
+    // must not be held while another thread registers a codec.
     const std::vector<NQBaseImage*>& nqGetRegisteredTypes() const { return codecs_; }
 
 protected:
@@ -82,7 +89,12 @@ private:
     // accepts it.
     NQBaseImage* codecForFile(const char* fileName, const char* operation);
     NQBaseImage* codecForBuffer(const void* buffer, int size, const char* operation);
+    // A copy of the codec list, and the codec of an extension (or null),
+    // taken under the registry lock.
+    std::vector<NQBaseImage*> registeredCodecs() const;
+    NQBaseImage* codecOfExtension(const char* suffix) const;
 
+    mutable std::shared_mutex registry_;
     std::vector<NQBaseImage*> codecs_;
     std::map<std::string, NQBaseImage*, nqLtstr> extensions_;
 };

@@ -13,9 +13,20 @@
 // The image size is checked against NQImage::kMaxDataBytes right after the
 // header is read and before libjpeg starts decompressing (and allocates its
 // own whole-image buffers for progressive files), so a small hostile file
-// cannot ask for gigabytes. Rows are decoded straight into the block that the
-// NQImage adopts; CMYK rows go through one row buffer and are reduced to RGB
-// as they arrive, so no four-byte copy of the page is ever held.
+// cannot ask for gigabytes. Before that point the claim is also held to what
+// the file can back (NQDecodeLimits): Huffman coding spends at least one bit
+// on every 8 x 8 block, so a grey picture decodes to at most 512 bytes per
+// coded byte, and a colour one, in the sparsest sampling (nine blocks for 32
+// x 32 pixels), to about 2731. A larger page from fewer bytes is refused; so
+// is an arithmetic-coded one that compresses better than Huffman coding can.
+// libjpeg fills what a truncated file lacks, so without this bound a file of
+// a few hundred bytes could become a page of a gigabyte. Each scan of a
+// progressive file passes over every block of the page, however few bytes
+// it has, so the scans read are bounded too: encoders write about ten, and a
+// file of more than 100 is refused (2000 scans of 16 bytes each kept a
+// 4-megapixel page busy for 16 seconds). Rows are decoded straight into the block
+// that the NQImage adopts; CMYK rows go through one row buffer and are reduced to RGB as they
+// arrive, so no four-byte copy of the page is ever held.
 //
 // The memory source hands libjpeg the caller's buffer in blocks of 4096 bytes
 // without copying it; past the end it supplies an end-of-image marker with
@@ -28,17 +39,21 @@
 #include <algorithm>
 #include <climits>
 #include <csetjmp>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
 
 #include <jerror.h>
+#include <sys/stat.h>
 
 #include "analysis/NQBitsPerPixelConverter.h"
 #include "image/NQColor.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQDecodeLimits.h"
 #include "imageio/NQIOStream.h"
 
 namespace {
@@ -46,6 +61,11 @@ namespace {
 constexpr const char* kModule = "NQJPGImage";
 constexpr int kBlockBytes = 4096;
 constexpr float kCentimetresPerInch = 2.54f;
+// Decoded bytes per coded byte that Huffman-coded JPEG reaches at most.
+constexpr std::uint64_t kMaxGreyRatio = 512;
+constexpr std::uint64_t kMaxColourRatio = 2800;
+constexpr std::uint64_t kUnknownSize = std::numeric_limits<std::uint64_t>::max();
+constexpr int kMaxScans = 100;
 
 NQLogger* logger() {
     return NQLogger::nqGetInstance();
@@ -91,6 +111,21 @@ jpeg_error_mgr* installErrorManager(JpegErrorManager& errors) {
 }
 
 // ---- memory source and destination --------------------------------------------
+
+// libjpeg's progress hook, used to stop a decompressor that reads too many
+// scans; the stop goes through the error manager's jump.
+struct ScanLimit {
+    jpeg_progress_mgr pub;  // first, so that libjpeg's pointer is also ours
+    bool exceeded;
+};
+
+void stopAfterTooManyScans(j_common_ptr cinfo) {
+    if (!cinfo->is_decompressor ||
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxScans)
+        return;
+    reinterpret_cast<ScanLimit*>(cinfo->progress)->exceeded = true;
+    ERREXIT(cinfo, JERR_NOTIMPL);
+}
 
 struct MemorySource {
     jpeg_source_mgr pub;
@@ -614,7 +649,29 @@ void NQJPGImage::countGreyLevels(const unsigned char* pixels, std::size_t count)
         ++palette_[pixels[p]].count;
 }
 
+namespace {
+
+// Bytes that the decompressor's source holds: known for the memory source.
+std::uint64_t codedBytesOf(const jpeg_decompress_struct& cinfo) {
+    if (cinfo.src == nullptr || cinfo.src->fill_input_buffer != fill_mem_input_buffer)
+        return kUnknownSize;
+    return static_cast<std::uint64_t>(reinterpret_cast<const MemorySource*>(cinfo.src)->size);
+}
+
+std::uint64_t sizeOf(std::FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && status.st_size > 0
+               ? static_cast<std::uint64_t>(status.st_size)
+               : 0;
+}
+
+}  // namespace
+
 NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
+    return decodeImage(cinfo, codedBytesOf(cinfo));
+}
+
+NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t codedBytes) {
     JpegErrorManager errors;
     cinfo.err = installErrorManager(errors);
     DestroyOnExit destroy(cinfo);
@@ -632,11 +689,35 @@ NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
     const char* noMemory = "<NQJPGImage::nqLoadImage()> Unable to allocate Memory";
     if (bytes == 0)
         fail(NQ_MEMORY_ERROR, noMemory, __LINE__);
+    // A progressive file keeps two bytes per coefficient of every component.
+    const std::uint64_t coefficients =
+        cinfo.progressive_mode
+            ? 2 * std::uint64_t(cinfo.image_width) * cinfo.image_height * std::uint64_t(components)
+            : 0;
+    if (!NQDecodeLimits::isClaimBacked(std::max<std::uint64_t>(bytes, coefficients), bytes,
+                                       codedBytes,
+                                       components == 1 ? kMaxGreyRatio : kMaxColourRatio))
+        fail(NQ_INVALID_CONTENT,
+             "<NQJPGImage::nqLoadImage()> The image claims more pixel data than the file holds",
+             __LINE__);
     const bool quantised = paletteRequested_ && cinfo.out_color_space == JCS_RGB;
     if (quantised)
         prepareQuantisation(cinfo);
+    ScanLimit scanLimit{};
+    scanLimit.pub.progress_monitor = stopAfterTooManyScans;
+    cinfo.progress = &scanLimit.pub;
+    // Scans are read while decompression starts, and for some files while
+    // rows are read as well.
+    auto failDecompression = [&](int line) {
+        if (scanLimit.exceeded)
+            fail(NQ_INVALID_CONTENT,
+                 "<NQJPGImage::nqLoadImage()> The file has more than " + std::to_string(kMaxScans) +
+                     " scans",
+                 line);
+        fail(NQ_INVALID_INPUT, decompressionError, line);
+    };
     if (!startDecompress(&cinfo, &errors))
-        fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+        failDecompression(__LINE__);
     actualColors_ = cinfo.actual_number_of_colors;
 
     const std::size_t width = cinfo.output_width;
@@ -664,7 +745,7 @@ NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
         const std::size_t y = cinfo.output_scanline;
         JSAMPROW row = cmyk ? cmykRow.data() : data.get() + y * stride;
         if (!readScanline(&cinfo, &errors, row))
-            fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+            failDecompression(__LINE__);
         if (cmyk)
             reduceCmykRow(cmykRow.data(), data.get() + y * width * 3, width);
     }
@@ -673,7 +754,7 @@ NQImage NQJPGImage::nqLoadImage(jpeg_decompress_struct& cinfo) {
     else if (paletteRequested_ && cinfo.jpeg_color_space == JCS_GRAYSCALE)
         countGreyLevels(data.get(), width * height);
     if (!finishDecompress(&cinfo, &errors))
-        fail(NQ_INVALID_INPUT, decompressionError, __LINE__);
+        failDecompression(__LINE__);
 
     NQImageHead head;
     head.nqSetWidth(static_cast<int>(width));
@@ -703,7 +784,7 @@ NQImage NQJPGImage::nqLoadImage(const char* fileName) {
     Decompressor decompressor;
     if (!openDecompressor(&decompressor, file.get(), nullptr, 0))
         fail(NQ_INVALID_INPUT, "<NQJPGImage::nqLoadImage()> Decompression Error!", __LINE__);
-    return nqLoadImage(decompressor.cinfo);
+    return decodeImage(decompressor.cinfo, sizeOf(file.get()));
 }
 
 NQImage NQJPGImage::nqLoadImage(const void* buffer, int size) {

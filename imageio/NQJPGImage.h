@@ -1,6 +1,7 @@
 #ifndef NQ_IMAGEIO_NQJPGIMAGE_H
 #define NQ_IMAGEIO_NQJPGIMAGE_H
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -62,7 +63,9 @@ public:
     NQImage nqLoadImage(const void* buffer, int size) override;
     void nqLoadImage(const char* fileName, NQImage& out);
     // Load from a decompressor whose source is set up. They install their own
-    // error manager and destroy the decompressor on every path.
+    // error manager and destroy the decompressor on every path. The image is
+    // bounded by the bytes of the source when it is the memory source, by
+    // the pixel cap alone otherwise.
     NQImageHead nqLoadHeader(jpeg_decompress_struct& decompressor);
     NQImage nqLoadImage(jpeg_decompress_struct& decompressor);
 
@@ -94,9 +97,14 @@ public:
     int nqGetActualColors() const { return actualColors_; }
     // libjpeg's output colour space (J_COLOR_SPACE) of the last pixel load.
     int nqGetColorSpace() const { return colorSpace_; }
+    // Loads may run on several threads at once; the two values above are then
+    // those of one of the latest loads. Palette loads are a mode of the codec
+    // as a whole and are not for use while other threads load JPEG images.
 
 private:
     NQJPGImage();
+    // The pixel load from a source of `codedBytes` bytes.
+    NQImage decodeImage(jpeg_decompress_struct& decompressor, std::uint64_t codedBytes);
     // Palette steps of a pixel load.
     void prepareQuantisation(jpeg_decompress_struct& decompressor);
     void expandQuantised(jpeg_decompress_struct& decompressor, unsigned char* pixels,
@@ -105,9 +113,9 @@ private:
 
     bool paletteRequested_ = false;
     int requestedColors_ = 0;
-    int actualColors_ = 0;
+    std::atomic<int> actualColors_{0};
     std::vector<NQJPGPaletteEntry> palette_;
-    int colorSpace_ = JCS_UNKNOWN;
+    std::atomic<int> colorSpace_{JCS_UNKNOWN};
 };
 
 #endif

@@ -7,12 +7,17 @@
 // many small writes of an encoder cost amortised constant time. A seek beyond
 // the end of a writable file only moves the offset; the block grows on the next
 // write and the gap is zero-filled, so no byte of a block is ever undefined.
+//
+// Codecs on several threads use the table at once, each with its own slots.
+// One mutex guards the whole table: every operation is short (a copy of the
+// bytes asked for at most), and finding a free slot reads every slot.
 #include "imageio/NQMemoryFile.h"
 
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -28,6 +33,17 @@ struct MemoryFileSlot {
 
 MemoryFileSlot gSlots[NQ_MEM_FILE_SLOTS];
 bool gInitialised = false;
+
+std::mutex& tableMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+void initialiseSlots() {
+    for (MemoryFileSlot& slot : gSlots)
+        slot = MemoryFileSlot{-1, nullptr, 0, 0, 0, 'r', false};
+    gInitialised = true;
+}
 
 MemoryFileSlot* openSlot(int fd) {
     if (fd < 0 || fd >= NQ_MEM_FILE_SLOTS || !gInitialised)
@@ -82,15 +98,15 @@ int seekTarget(const MemoryFileSlot& slot, int off, int whence, std::int64_t& ta
 }  // namespace
 
 int mem_init() {
-    for (MemoryFileSlot& slot : gSlots)
-        slot = MemoryFileSlot{-1, nullptr, 0, 0, 0, 'r', false};
-    gInitialised = true;
+    const std::lock_guard<std::mutex> lock(tableMutex());
+    initialiseSlots();
     return NQ_MEM_FILE_SLOTS;
 }
 
 int mfs_open(void* buffer, int size, const char* mode) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     if (!gInitialised)
-        mem_init();
+        initialiseSlots();
     if (mode == nullptr)
         return -1;
     const char kind = mode[0];
@@ -123,6 +139,7 @@ int mfs_open(void* buffer, int size, const char* mode) {
 }
 
 int mfs_read(int fd, void* dst, int n) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr || slot->mode != 'r' || n < 0)
         return -1;
@@ -138,6 +155,7 @@ int mfs_read(int fd, void* dst, int n) {
 }
 
 int mfs_gets(int fd, void* dst, int n) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr || slot->mode != 'r' || n < 0)
         return -1;
@@ -159,6 +177,7 @@ int mfs_gets(int fd, void* dst, int n) {
 }
 
 int mfs_write(int fd, const void* src, int n) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr || slot->mode == 'r' || n < 0)
         return -1;
@@ -179,6 +198,7 @@ int mfs_write(int fd, const void* src, int n) {
 }
 
 int mfs_lseek(int fd, int off, int whence) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr)
         return -1;
@@ -190,6 +210,7 @@ int mfs_lseek(int fd, int off, int whence) {
 }
 
 int mfs_lseekForTIFFRead(int fd, int off, int whence) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr)
         return -1;
@@ -201,11 +222,13 @@ int mfs_lseekForTIFFRead(int fd, int off, int whence) {
 }
 
 int mfs_size(int fd) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     return slot == nullptr ? -1 : slot->size;
 }
 
 int mfs_map(int fd, char** block, unsigned int* size) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr)
         return -1;
@@ -217,10 +240,12 @@ int mfs_map(int fd, char** block, unsigned int* size) {
 }
 
 int mfs_unmap(int fd) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     return openSlot(fd) == nullptr ? -1 : 0;
 }
 
 int mfs_close(int fd) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr)
         return -1;
@@ -229,6 +254,7 @@ int mfs_close(int fd) {
 }
 
 int extend_mem_file(int fd, int size) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr || slot->mode == 'r' || size < 0)
         return -1;
@@ -244,6 +270,7 @@ int extend_mem_file(int fd, int size) {
 }
 
 int mfs_discard(int fd) {
+    const std::lock_guard<std::mutex> lock(tableMutex());
     MemoryFileSlot* slot = openSlot(fd);
     if (slot == nullptr || slot->mode == 'r')
         return -1;

@@ -14,7 +14,8 @@
 // A buffer handed in for appending must itself come from malloc: growing it
 // reallocates it, and the block returned by mfs_map replaces it.
 //
-// The table is not locked; all use is single-threaded.
+// The table is safe to use from several threads at once (each file by one
+// thread at a time).
 
 constexpr int NQ_MEM_FILE_SLOTS = 20;
 

@@ -82,6 +82,10 @@ constexpr const char* kNoMemory =
 NQImage readBinaryForm(NQIOStream& in, int width, int height) {
     const NQImageHead head = binaryHead(width, height);
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 1);
+    // A file too short for the rows fails as its read would, before the
+    // block is allocated.
+    if (bytes != 0 && NQCodecSupport::bytesLeft(in) < bytes)
+        failRead(__LINE__);
     std::unique_ptr<unsigned char[]> data =
         NQCodecSupport::allocatePixels(bytes, kNoMemory, kModule, __LINE__);
     const int rowSize = head.nqGetRowSize();

@@ -20,20 +20,33 @@
 // Memory buffers are read through a memory file opened directly on the
 // caller's buffer; a read past its end fails and becomes libpng's "Read
 // Error", so a truncated buffer fails like a truncated file.
+//
+// A header's claim is trusted only as far as the file can back it
+// (NQDecodeLimits): the filtered rows that the image data must inflate to
+// (a filter byte and the untransformed row, per row) may be at most 1032
+// times the bytes of the file, deflate's largest ratio, unless the decoded
+// image is small anyway. Ancillary chunks that the load does not use are
+// skipped unread, since libpng allocates what a chunk's length claims before
+// it reads the chunk.
 #include "imageio/NQPNGImage.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "image/NQColor.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQDecodeLimits.h"
 #include "imageio/NQMemoryFile.h"
 
 namespace {
@@ -42,6 +55,20 @@ constexpr const char* kModule = "NQPNGImage";
 constexpr int kSignatureBytes = 8;
 // pHYs stores pixels per metre.
 constexpr float kInchesPerMetre = 39.37f;
+// Largest ancillary chunk (decompressed included) and number of such chunks
+// kept, for the chunks still read; none is needed for the pixels.
+constexpr png_alloc_size_t kMaxChunkBytes = 8 << 20;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+// Ancillary chunks that play no part in a load (pHYs, tRNS and PLTE do):
+// five bytes each, the name and a zero byte.
+constexpr png_byte kUnusedChunks[] =
+    "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0sCAL\0sPLT\0sRGB\0sTER\0"
+    "tEXt\0tIME\0zTXt";
+constexpr int kUnusedChunkCount = 16;
+// Deflate's largest ratio of inflated to deflated bytes.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+// The coded size of an input whose size is not known to the codec.
+constexpr std::uint64_t kUnknownSize = std::numeric_limits<std::uint64_t>::max();
 
 NQLogger* logger() {
     return NQLogger::nqGetInstance();
@@ -68,7 +95,18 @@ public:
     PngReadStructs()
         : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &NQPNGImage::nqPNGError,
                                       &NQPNGImage::nqPNGWarning)),
-          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {}
+          info_(png_ != nullptr ? png_create_info_struct(png_) : nullptr) {
+        // A chunk's length is a claim like any other: libpng's handlers of
+        // ancillary chunks allocate (and clear) what the header says, up to
+        // 2 GiB, before reading a byte, whatever the malloc cap. The chunks
+        // that the load has no use for are skipped unread instead.
+        if (png_ != nullptr) {
+            png_set_chunk_malloc_max(png_, kMaxChunkBytes);
+            png_set_chunk_cache_max(png_, kMaxAncillaryChunks);
+            png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks,
+                                        kUnusedChunkCount);
+        }
+    }
     ~PngReadStructs() {
         if (png_ != nullptr)
             png_destroy_read_struct(&png_, info_ != nullptr ? &info_ : nullptr, nullptr);
@@ -135,6 +173,7 @@ struct PngLayout {
     std::size_t rowBytes;
     png_uint_32 xPixelsPerMetre;
     png_uint_32 yPixelsPerMetre;
+    std::size_t filteredRowBytes;  // before the transformations, filter byte included
 };
 
 enum class InfoStatus : int { kRead, kHasAlpha, kLibraryError };
@@ -146,6 +185,7 @@ InfoStatus readLayout(png_structp png, png_infop info, PngLayout* layout) {
         return InfoStatus::kLibraryError;
     png_set_sig_bytes(png, kSignatureBytes);
     png_read_info(png, info);
+    layout->filteredRowBytes = png_get_rowbytes(png, info) + 1;
     const int colorType = png_get_color_type(png, info);
     if ((colorType & PNG_COLOR_MASK_ALPHA) != 0)
         return InfoStatus::kHasAlpha;
@@ -231,7 +271,10 @@ NQImageHead headerOf(const PngLayout& layout, const LoadOwners& owners) {
     return head;
 }
 
-NQImageHead readHeader(png_structp png, png_infop info, const LoadOwners& owners) {
+// The header of the image; `filteredBytes`, when given, receives the bytes
+// that the image data must inflate to.
+NQImageHead readHeader(png_structp png, png_infop info, const LoadOwners& owners,
+                       std::uint64_t* filteredBytes = nullptr) {
     PngLayout layout{};
     switch (readLayout(png, info, &layout)) {
         case InfoStatus::kHasAlpha:
@@ -245,6 +288,8 @@ NQImageHead readHeader(png_structp png, png_infop info, const LoadOwners& owners
         case InfoStatus::kRead:
             break;
     }
+    if (filteredBytes != nullptr)
+        *filteredBytes = std::uint64_t(layout.filteredRowBytes) * layout.height;
     return headerOf(layout, owners);
 }
 
@@ -257,8 +302,16 @@ void checkStructs(const PngReadStructs& structs, const LoadOwners& owners) {
         fail(NQ_NULL_DATA, text(owners.open, "Unable to create PNG struct."), __LINE__);
 }
 
+// Bytes of an open file; 0 for one whose size cannot be told.
+std::uint64_t sizeOf(std::FILE* file) {
+    struct stat status {};
+    return fstat(fileno(file), &status) == 0 && status.st_size > 0
+               ? static_cast<std::uint64_t>(status.st_size)
+               : 0;
+}
+
 // Checks the signature of an open file and runs `decode` on structures
-// reading the rest of it.
+// reading the rest of it; `decode` gets the file's size too.
 template <typename Decode>
 auto decodeFile(FileHandle file, const LoadOwners& owners, Decode decode) {
     unsigned char signature[kSignatureBytes];
@@ -268,7 +321,7 @@ auto decodeFile(FileHandle file, const LoadOwners& owners, Decode decode) {
     PngReadStructs structs;
     checkStructs(structs, owners);
     png_init_io(structs.png(), file.get());
-    return decode(structs.png(), structs.info());
+    return decode(structs.png(), structs.info(), sizeOf(file.get()));
 }
 
 // The same over a memory file on the caller's buffer.
@@ -283,7 +336,7 @@ auto decodeBuffer(const void* buffer, int size, const LoadOwners& owners, Decode
     checkStructs(structs, owners);
     png_set_read_fn(structs.png(), reinterpret_cast<png_voidp>(std::intptr_t(reader.fd())),
                     &NQPNGImage::user_read_data);
-    return decode(structs.png(), structs.info());
+    return decode(structs.png(), structs.info(), std::uint64_t(size > 0 ? size : 0));
 }
 
 FileHandle openForReading(const char* fileName) {
@@ -295,6 +348,33 @@ FileHandle openForReading(const char* fileName) {
 png_uint_32 pixelsPerMetre(float dotsPerInch) {
     const double value = std::round(double(dotsPerInch) * double(kInchesPerMetre));
     return value >= 1 && value <= double(PNG_UINT_31_MAX) ? static_cast<png_uint_32>(value) : 0;
+}
+
+// The pixel read of an input of `codedBytes` bytes.
+NQImage decodePixels(png_structp png, png_infop info, std::uint64_t codedBytes) {
+    std::uint64_t filteredBytes = 0;
+    NQImageHead head = readHeader(png, info, kImageLoad, &filteredBytes);
+    head.nqSetDataAlignment(NQ_1BYTE_ALIGN);
+    const std::size_t rowBytes = static_cast<std::size_t>(head.nqGetRowSize());
+    const std::size_t bytes =
+        NQImage::dataSizeFor(head.nqGetWidth(), head.nqGetHeight(), head.nqGetBitsPerPixel());
+    const char* noMemory = "Could not allocate enough memory for the uncompressed image";
+    if (bytes == 0 || bytes != rowBytes * std::size_t(head.nqGetHeight()))
+        fail(NQ_MEMORY_ERROR, text("nqProcessImage()", noMemory), __LINE__);
+    if (!NQDecodeLimits::isClaimBacked(std::max<std::uint64_t>(bytes, filteredBytes), filteredBytes,
+                                       codedBytes, kMaxInflateRatio))
+        fail(NQ_INVALID_CONTENT,
+             text("nqProcessImage()", "The image claims more pixel data than the file holds"),
+             __LINE__);
+    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[bytes]);
+    if (!data)
+        fail(NQ_MEMORY_ERROR, text("nqProcessImage()", noMemory), __LINE__);
+    std::vector<png_bytep> rows(static_cast<std::size_t>(head.nqGetHeight()));
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        rows[y] = data.get() + y * rowBytes;
+    if (!readRows(png, rows.data()))
+        fail(NQ_IO_ERROR, text("nqProcessImage()", "Error during image read."), __LINE__);
+    return NQImage(std::move(data), head);
 }
 
 }  // namespace
@@ -360,29 +440,11 @@ bool NQPNGImage::nqSupportImageBuffer(const void* buffer, int size) {
 // ---- loading ------------------------------------------------------------------------
 
 NQImage NQPNGImage::nqProcessImage(png_structp png, png_infop info) {
-    NQImageHead head = readHeader(png, info, kImageLoad);
-    head.nqSetDataAlignment(NQ_1BYTE_ALIGN);
-    const std::size_t rowBytes = static_cast<std::size_t>(head.nqGetRowSize());
-    const std::size_t bytes =
-        NQImage::dataSizeFor(head.nqGetWidth(), head.nqGetHeight(), head.nqGetBitsPerPixel());
-    const char* noMemory = "Could not allocate enough memory for the uncompressed image";
-    if (bytes == 0 || bytes != rowBytes * std::size_t(head.nqGetHeight()))
-        fail(NQ_MEMORY_ERROR, text("nqProcessImage()", noMemory), __LINE__);
-    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[bytes]);
-    if (!data)
-        fail(NQ_MEMORY_ERROR, text("nqProcessImage()", noMemory), __LINE__);
-    std::vector<png_bytep> rows(static_cast<std::size_t>(head.nqGetHeight()));
-    for (std::size_t y = 0; y < rows.size(); ++y)
-        rows[y] = data.get() + y * rowBytes;
-    if (!readRows(png, rows.data()))
-        fail(NQ_IO_ERROR, text("nqProcessImage()", "Error during image read."), __LINE__);
-    return NQImage(std::move(data), head);
+    return decodePixels(png, info, kUnknownSize);
 }
 
 NQImage NQPNGImage::nqLoadImage(std::FILE* file) {
-    return decodeFile(FileHandle(file), kImageLoad, [this](png_structp png, png_infop info) {
-        return nqProcessImage(png, info);
-    });
+    return decodeFile(FileHandle(file), kImageLoad, decodePixels);
 }
 
 NQImage NQPNGImage::nqLoadImage(const char* fileName) {
@@ -393,9 +455,7 @@ NQImage NQPNGImage::nqLoadImage(const char* fileName) {
 }
 
 NQImage NQPNGImage::nqLoadImage(const void* buffer, int size) {
-    return decodeBuffer(buffer, size, kImageLoad, [this](png_structp png, png_infop info) {
-        return nqProcessImage(png, info);
-    });
+    return decodeBuffer(buffer, size, kImageLoad, decodePixels);
 }
 
 void NQPNGImage::nqLoadImage(const char* fileName, NQImage& out) {
@@ -406,15 +466,17 @@ NQImageHead NQPNGImage::nqLoadHeader(const char* fileName) {
     FileHandle file = openForReading(fileName);
     if (!file)
         fail(NQ_IO_ERROR, text("nqLoadHeader()", "File could not be opened."), __LINE__);
-    return decodeFile(std::move(file), kHeaderLoad, [](png_structp png, png_infop info) {
-        return readHeader(png, info, kHeaderLoad);
-    });
+    return decodeFile(std::move(file), kHeaderLoad,
+                      [](png_structp png, png_infop info, std::uint64_t) {
+                          return readHeader(png, info, kHeaderLoad);
+                      });
 }
 
 NQImageHead NQPNGImage::nqLoadHeader(const void* buffer, int size) {
-    return decodeBuffer(buffer, size, kHeaderLoad, [](png_structp png, png_infop info) {
-        return readHeader(png, info, kHeaderLoad);
-    });
+    return decodeBuffer(buffer, size, kHeaderLoad,
+                        [](png_structp png, png_infop info, std::uint64_t) {
+                            return readHeader(png, info, kHeaderLoad);
+                        });
 }
 
 // ---- pages --------------------------------------------------------------------------

@@ -47,6 +47,8 @@ public:
     void nqLoadImage(const char* fileName, NQImage& out);
     // The pixel read on structures whose input is set up and whose signature
     // (8 bytes) has been consumed. The caller keeps and destroys the structures.
+    // The input's size is unknown here, so the image is bounded by the pixel
+    // cap only; the codec's own loads also bound it by the bytes of the file.
     NQImage nqProcessImage(png_structp png, png_infop info);
 
     // 1, without looking at the data.

@@ -138,6 +138,9 @@ NQImage NQPPMImage::loadImage(NQIOStream& in) {
         fail(NQ_UNKNOWN_FORMAT, kImageFormatError, __LINE__);
 
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
+    // A file too short for the rows is refused before the block is allocated.
+    if (bytes != 0 && NQCodecSupport::bytesLeft(in) < bytes)
+        fail(NQ_UNKNOWN_FORMAT, kImageFormatError, __LINE__);
     std::unique_ptr<unsigned char[]> data = NQCodecSupport::allocatePixels(
         bytes,
         "<NQPPMImage::nqLoadImage()> Could not allocate enough memory for the uncompressed image",

@@ -9,6 +9,18 @@
 // past the block, and one whose strips decode to fewer leaves zero bytes.
 // libtiff's own allocations are capped through its open options.
 //
+// Beyond that cap, a page's claim is trusted only as far as its strips can
+// back it (NQDecodeLimits): the coded bytes of the page's strips or tiles,
+// as far as the file holds them, times the largest ratio that the page's
+// compression reaches must cover the bytes that decoding has to produce,
+// unless the page's buffers are small anyway. The ratios are the formats'
+// own bounds: 64 for PackBits (a two-byte run of 128), about 1365 for LZW
+// (strings growing by one byte per 12-bit code between table resets), 1032
+// for deflate, and for JPEG one bit per 8 x 8 block in the sparsest
+// sampling (nine blocks per 32 x 32 colour pixels, about 2731). CCITT codes
+// a blank row in one bit, so its bound grows with the row; rows wider than
+// 32768 pixels are held to the ratio of a 32768-pixel row.
+//
 // Palette indices are read as the first sample of each pixel at their own
 // width (1 to 16 bits), so an index never exceeds the colour map, which holds
 // 2^bits entries, and extra samples such as alpha are skipped.
@@ -27,15 +39,18 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "imageio/NQDecodeLimits.h"
 #include "imageio/NQIOStream.h"
 #include "imageio/NQMemoryFile.h"
 
@@ -277,6 +292,55 @@ std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes, const char* t
 constexpr const char* kNoMemory =
     "<NQTIFFImage::nqLoadImage()> Could not allocate enough memory for the uncompressed image";
 
+// Coded bytes of the page's strips (or tiles), counting no more than the
+// file holds; the walk over their byte counts stops once that is reached.
+std::uint64_t codedBytesOf(TIFF* tif) {
+    const std::uint64_t fileSize = TIFFGetSizeProc(tif)(TIFFClientdata(tif));
+    const std::uint32_t striles = TIFFNumberOfStrips(tif);
+    std::uint64_t total = 0;
+    for (std::uint32_t i = 0; i < striles && total < fileSize; ++i)
+        total += std::min(TIFFGetStrileByteCount(tif, i), fileSize);
+    return std::min(total, fileSize);
+}
+
+// Decoded bytes per coded byte that the page's compression can reach at
+// most; `rowBytes` is the decoded row (see the file comment).
+std::uint64_t maxCompressionRatio(TIFF* tif, std::uint64_t rowBytes) {
+    switch (fieldOr(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE)) {
+        case COMPRESSION_NONE:
+            return 1;
+        case COMPRESSION_PACKBITS:
+            return 64;
+        case COMPRESSION_LZW:
+            return 1400;
+        case COMPRESSION_DEFLATE:
+        case COMPRESSION_ADOBE_DEFLATE:
+            return 1032;
+        case COMPRESSION_JPEG:
+        case COMPRESSION_OJPEG:
+            return 2800;
+        case COMPRESSION_CCITTRLE:
+        case COMPRESSION_CCITTRLEW:
+        case COMPRESSION_CCITTFAX3:
+        case COMPRESSION_CCITTFAX4:
+            return 8 * std::clamp<std::uint64_t>(rowBytes, 1, 4096);
+        default:
+            return NQDecodeLimits::kMaxCompressionRatio;
+    }
+}
+
+// Refuses a page whose strips cannot hold what it claims; `largestBuffer`
+// is the largest block the load allocates, `decodedBytes` what the strips
+// must decode to, in rows of `rowBytes`.
+void checkClaimBacked(TIFF* tif, std::uint64_t largestBuffer, std::uint64_t decodedBytes,
+                      std::uint64_t rowBytes) {
+    if (!NQDecodeLimits::isClaimBacked(largestBuffer, decodedBytes, codedBytesOf(tif),
+                                       maxCompressionRatio(tif, rowBytes)))
+        fail(NQ_INVALID_CONTENT,
+             "<NQTIFFImage::nqLoadImage()> The image claims more pixel data than the file holds",
+             __LINE__);
+}
+
 // Concatenates the decoded strips into `target`, each placed after the bytes
 // the previous one gave, never writing beyond `bytes`.
 void readStrips(TIFF* tif, unsigned char* target, std::size_t bytes) {
@@ -298,6 +362,7 @@ std::unique_ptr<unsigned char[]> readBilevelOrGrey(TIFF* tif, const NQImageHead&
         NQImage::dataSizeFor(head.nqGetWidth(), head.nqGetHeight(), head.nqGetBitsPerPixel());
     if (bytes == 0)
         fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    checkClaimBacked(tif, bytes, bytes, std::uint64_t(head.nqGetRowSize()));
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
     readStrips(tif, data.get(), bytes);
     if (minIsWhite) {
@@ -313,8 +378,14 @@ std::unique_ptr<unsigned char[]> readThroughRGBA(TIFF* tif, int width, int heigh
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
     if (bytes == 0)
         fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
-    std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
     const std::size_t pixels = bytes / 3;
+    // libtiff decodes into a strip or tile buffer of its own before it
+    // converts into the raster; the raster is the largest block.
+    const std::uint64_t scanline = TIFFScanlineSize64(tif);
+    const std::uint64_t decoded = scanline != 0 ? scanline * std::uint64_t(height) : bytes;
+    checkClaimBacked(tif, std::max<std::uint64_t>(4 * std::uint64_t(pixels), decoded), decoded,
+                     decoded / std::uint64_t(height));
+    std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
     std::unique_ptr<std::uint32_t[]> raster(new (std::nothrow) std::uint32_t[pixels]);
     if (!raster)
         fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
@@ -371,11 +442,12 @@ std::unique_ptr<unsigned char[]> readPalette(TIFF* tif, int width, int height) {
         "image";
     if (NQImage::dataSizeFor(width, height, 8) == 0 || rawBytes > NQImage::kMaxDataBytes)
         fail(NQ_MEMORY_ERROR, kNoIndexMemory, __LINE__);
-    std::unique_ptr<unsigned char[]> indices =
-        allocateZeroed(static_cast<std::size_t>(rawBytes), kNoIndexMemory, __LINE__);
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
     if (bytes == 0)
         fail(NQ_MEMORY_ERROR, kNoMemory, __LINE__);
+    checkClaimBacked(tif, std::max<std::uint64_t>(bytes, rawBytes), rawBytes, rowBytes);
+    std::unique_ptr<unsigned char[]> indices =
+        allocateZeroed(static_cast<std::size_t>(rawBytes), kNoIndexMemory, __LINE__);
     std::unique_ptr<unsigned char[]> data = allocateZeroed(bytes, kNoMemory, __LINE__);
 
     // libtiff's colour map holds 2^bits entries, so every index is in range.
@@ -513,15 +585,30 @@ bool NQTIFFImage::nqWangTIFFCheck(const void* buffer, int size) {
 
 // ---- page counts ----------------------------------------------------------------
 
+namespace {
+
+// Directories from the current one on; a file with more than the page bound
+// is refused rather than walked to its end.
+int countPages(TIFF* tif) {
+    int pages = 1;
+    while (TIFFReadDirectory(tif))
+        if (++pages > NQDecodeLimits::kMaxPages)
+            fail(NQ_INVALID_CONTENT,
+                 ("<NQTIFFImage::nqGetTotalPages()> The file holds more than " +
+                  std::to_string(NQDecodeLimits::kMaxPages) + " pages")
+                     .c_str(),
+                 __LINE__);
+    return pages;
+}
+
+}  // namespace
+
 int NQTIFFImage::nqGetTotalPages(const char* fileName) {
     TiffHandle tif = openNamed(fileName, "r");
     if (!tif)
         fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
              __LINE__);
-    int pages = 1;
-    while (TIFFReadDirectory(tif.get()))
-        ++pages;
-    return pages;
+    return countPages(tif.get());
 }
 
 int NQTIFFImage::nqGetTotalPages(const void* buffer, int size) {
@@ -530,10 +617,7 @@ int NQTIFFImage::nqGetTotalPages(const void* buffer, int size) {
     if (!tif)
         fail(NQ_UNKNOWN_FORMAT, "<NQTIFFImage::nqGetTotalPages()> Could not open incoming image",
              __LINE__);
-    int pages = 1;
-    while (TIFFReadDirectory(tif.get()))
-        ++pages;
-    return pages;
+    return countPages(tif.get());
 }
 
 // ---- loading by name or buffer ------------------------------------------------------
@@ -667,6 +751,8 @@ NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
     // Pages count from the first directory. A page at or after the handle's
     // current directory is reached by reading on from there, so pages taken
     // in order cost one directory read each; an earlier page rewinds first.
+    if (page > NQDecodeLimits::kMaxPages)
+        fail(NQ_INVALID_PAGE, "<NQTIFFImage::nqLoadImage()> Invalid page number", __LINE__);
     const tdir_t target = static_cast<tdir_t>(page - 1);
     tdir_t current = TIFFCurrentDirectory(tif);
     if (current > target) {
@@ -738,7 +824,8 @@ NQImageHead NQTIFFImage::nqLoadHeader(TIFF* tif, int page) {
              "<NQTIFFImage::nqLoadImage()> Either undefined or unsupported TIFFTAG_PLANARCONFIG",
              __LINE__);
     const int samples = fieldOr(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    const int depth = bitsPerSample * samples;
+    // Both are 16-bit fields, so their product needs more than an int.
+    const std::int64_t depth = std::int64_t(bitsPerSample) * samples;
 
     std::uint16_t photometric = 0;
     if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric))

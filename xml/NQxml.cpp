@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -159,9 +160,10 @@ void checkDocumentText(const std::string& text) {
 // ones, as tags of `owner`, replacing tags of the same name.
 template <typename Owner>
 void copyFreeAttributes(const xml& cursor, const std::vector<std::string>& reserved, Owner& owner) {
-    for (const auto& attribute : cursor.GetDynamicAttrib(1))
-        if (!contains(reserved, attribute.first))
-            owner.nqSetTag(attribute.first, attribute.second, true);
+    cursor.forEachDynamicAttrib(1, [&](std::string&& name, std::string&& value) {
+        if (!contains(reserved, name))
+            owner.nqSetTag(name, value, true);
+    });
 }
 
 }  // namespace
@@ -190,6 +192,18 @@ void NQxml::ascendTo(xml& cursor, std::size_t parent) {
 // ---- reading -----------------------------------------------------------------------
 
 NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder) {
+    return nqReadFromXmlFile(xmlFile, imageFolder, nullptr);
+}
+
+NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder,
+                                    NQSharedPageImages* sharedImages) {
+    std::error_code unknownSize;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(xmlFile, unknownSize);
+    if (!unknownSize && fileBytes > kMaxFileBytes)
+        throw NQException(NQ_INVALID_CONTENT,
+                          "<NQxml::nqReadFromXmlFile()> " + xmlFile + " is larger than " +
+                              std::to_string(kMaxFileBytes >> 20) + " MiB",
+                          kModule, __LINE__);
     if (!LoadXml(xmlFile))
         throw NQLoadXmlError(xmlFile);
 
@@ -207,29 +221,35 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
     checkDocumentText(documentText);
     setXML(documentText);
 
-    NQDocument document;
-    document.nqSetDocumentId(GetAttrib("documentID"));
-    copyFreeAttributes(*this, documentReserved_, document);
-    // Page k of the image file belongs to the k-th page element; nothing is
-    // opened before the first page asks for it.
-    NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"));
+    // The cursor's plain searches can still run past the tag they read: a
+    // value holding "=" or an attribute's name makes them look for quotes
+    // that the file does not have. Such a file is malformed like any other.
+    try {
+        NQDocument document;
+        document.nqSetDocumentId(GetAttrib("documentID"));
+        copyFreeAttributes(*this, documentReserved_, document);
+        // Page k of the image file belongs to the k-th page element; nothing is
+        // opened before the first page asks for it.
+        NQPageImageLoader pageImages(imageFolder + "/" + GetAttrib("src"), sharedImages);
 
-    if (!bHasChild())
+        if (!bHasChild())
+            return document;
+        const std::size_t documentElement = getCursor();
+        Go2ChildLevel();
+        do {
+            const std::string pageId = GetAttrib("pageID");
+            auto page = std::make_unique<NQPage>(pageImages.nqLoadNextSharedPage(), pageId);
+            page->nqSetPageId(pageId);
+            copyFreeAttributes(*this, pageReserved_, *page);
+            readZones(*page);
+            document.nqAppendPage(page.get());
+            page.release();
+        } while (GoNextSibling());
+        ascendTo(*this, documentElement);
         return document;
-    const std::size_t documentElement = getCursor();
-    Go2ChildLevel();
-    do {
-        const std::string pageId = GetAttrib("pageID");
-        NQImage image = pageImages.nqLoadNextPage();
-        auto page = std::make_unique<NQPage>(std::move(image), pageId);
-        page->nqSetPageId(pageId);
-        copyFreeAttributes(*this, pageReserved_, *page);
-        readZones(*page);
-        document.nqAppendPage(page.get());
-        page.release();
-    } while (GoNextSibling());
-    ascendTo(*this, documentElement);
-    return document;
+    } catch (const std::out_of_range&) {
+        refuseText("an attribute value that the attribute search runs past", getCursor());
+    }
 }
 
 void NQxml::readZones(NQPage& page) {
@@ -247,8 +267,9 @@ void NQxml::readZones(NQPage& page) {
             page.nqAppendZone(zone.get());
             zone.release();
         } catch (const NQException&) {
-            std::cout << "Appending Zone(ID : " << zone->nqGetZoneId()
-                      << ") to the page is canceled due to the size check routine" << std::endl;
+            std::ostream& out = messages_ != nullptr ? *messages_ : std::cout;
+            out << "Appending Zone(ID : " << zone->nqGetZoneId()
+                << ") to the page is canceled due to the size check routine" << std::endl;
         }
     } while (GoNextSibling());
     ascendTo(*this, pageElement);

@@ -1,6 +1,9 @@
 #ifndef NQ_XML_NQXML_H
 #define NQ_XML_NQXML_H
 
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -8,6 +11,7 @@
 #include "image/NQException.h"
 #include "xml/xml.h"
 
+class NQSharedPageImages;
 class NQZone;
 
 // Raised by the reader for an XML file that cannot be opened at all. It ends
@@ -42,6 +46,12 @@ public:
     // one NQPageImageLoader. A file that cannot be opened raises
     // NQLoadXmlError; any other failure its own exception.
     NQDocument nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder);
+    // As above; page images are taken from and kept in `sharedImages` (when
+    // not null), so that readers of one piece of work decode each page once.
+    NQDocument nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder,
+                                 NQSharedPageImages* sharedImages);
+    // Where the reader's one-line messages go (standard output by default).
+    void nqSetMessageStream(std::ostream& out) { messages_ = &out; }
     // Writes prolog, comment, root element and the document text; false when the
     // file cannot be opened or not every byte was written.
     bool nqSaveToXmlFile(const std::string& fileName);
@@ -63,6 +73,9 @@ public:
     // Nesting deeper than this (document, page and zone levels together) is
     // refused before reading, so that recursion stays bounded.
     static constexpr std::size_t kMaxNesting = 256;
+    // A file larger than this is refused before it is read, so that a
+    // hostile or runaway file cannot exhaust memory (the text is held whole).
+    static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
 
 private:
     void readZones(NQPage& page);
@@ -73,6 +86,7 @@ private:
     std::vector<std::string> documentReserved_;
     std::vector<std::string> pageReserved_;
     std::vector<std::string> zoneReserved_;
+    std::ostream* messages_ = nullptr;  // null: standard output
 };
 
 #endif

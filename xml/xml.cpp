@@ -10,12 +10,26 @@
 // Every position taken from a search is checked before a character is read:
 // a missing character either makes the operation answer "not found" or, where
 // a value is demanded, raises the standard out-of-range error of string access.
+//
+// GetDynamicAttrib looks up every name of a start tag by a plain search for
+// name + "=" from the cursor. Searching once per name would cost the tag's
+// length for each of its names, which a tag of many attributes turns into
+// minutes; instead all names are found in one pass. An occurrence of
+// name + "=" ends at an "=" of the tag, and since a name holds no delimiter
+// it is a suffix of the word in front of that "=". The pass walks the words
+// in front of the tag's "=" signs in order and hashes each suffix of each
+// word incrementally (polynomial hashing modulo 2^61 - 1, read backwards);
+// a hash that matches a name still unfound is confirmed by comparing the
+// text. The words are disjoint, so the pass is linear in the tag's length.
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -39,6 +53,32 @@ bool isSpace(char c) {
 // names instead of ever longer overlapping ones.
 bool endsAttributeName(char c) {
     return isSpace(c) || c == '"' || c == '=' || c == '<' || c == '>';
+}
+
+// Hashing of texts read from their last character backwards.
+constexpr std::uint64_t kHashModulus = (std::uint64_t(1) << 61) - 1;
+constexpr std::uint64_t kHashBase = 1000003;
+
+std::uint64_t mulMod(std::uint64_t a, std::uint64_t b) {
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    const std::uint64_t sum = static_cast<std::uint64_t>(product & kHashModulus) +
+                              static_cast<std::uint64_t>(product >> 61);
+    return sum >= kHashModulus ? sum - kHashModulus : sum;
+}
+
+std::uint64_t addMod(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t sum = a + b;
+    return sum >= kHashModulus ? sum - kHashModulus : sum;
+}
+
+std::uint64_t backwardHash(std::string_view text) {
+    std::uint64_t hash = 0;
+    std::uint64_t power = 1;
+    for (std::size_t i = text.size(); i-- > 0;) {
+        hash = addMod(hash, mulMod(static_cast<unsigned char>(text[i]) + 1, power));
+        power = mulMod(power, kHashBase);
+    }
+    return hash;
 }
 
 }  // namespace
@@ -129,6 +169,45 @@ std::size_t xml::findInStartTag(const std::string& name, std::size_t tagEnd) con
     const std::string_view window(text_.data(), limit);
     const std::size_t found = window.find(name, cursor_);
     return found != std::string_view::npos && found <= tagEnd ? found : npos;
+}
+
+std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>& names,
+                                                  std::size_t tagEnd) const {
+    std::vector<std::size_t> found(names.size(), npos);
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byHash;
+    std::size_t unfound = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i].empty()) {
+            // "=" alone: the first "=" from the cursor.
+            const std::size_t eq = text_.find('=', cursor_);
+            found[i] = eq < tagEnd ? eq : npos;
+            continue;
+        }
+        byHash[backwardHash(names[i])].push_back(i);
+        ++unfound;
+    }
+    for (std::size_t eq = text_.find('=', cursor_); unfound > 0 && eq < tagEnd;
+         eq = text_.find('=', eq + 1)) {
+        std::uint64_t hash = 0;
+        std::uint64_t power = 1;
+        for (std::size_t length = 1; length <= eq - cursor_; ++length) {
+            const char c = text_[eq - length];
+            if (endsAttributeName(c))
+                break;
+            hash = addMod(hash, mulMod(static_cast<unsigned char>(c) + 1, power));
+            power = mulMod(power, kHashBase);
+            const auto candidates = byHash.find(hash);
+            if (candidates == byHash.end())
+                continue;
+            for (std::size_t i : candidates->second)
+                if (found[i] == npos && names[i].size() == length &&
+                    text_.compare(eq - length, length, names[i]) == 0) {
+                    found[i] = eq - length;
+                    --unfound;
+                }
+        }
+    }
+    return found;
 }
 
 std::string xml::quotedValueAfter(std::size_t pos) const {
@@ -287,27 +366,40 @@ std::string xml::GetAttribName(std::size_t pos) const {
     return text_.substr(begin, end - begin);
 }
 
-std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
-    checked(cursor_);
-    const std::size_t gt = checked(startTagEnd(cursor_));
-    std::map<std::string, std::string> attributes;
-
+std::size_t xml::firstDynamicEquals(int first) const {
     std::size_t eq = cursor_;
     for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
         eq = text_.find('=', eq + 1);
+    return eq;
+}
 
-    for (; eq != std::string::npos && eq < gt; eq = text_.find('=', eq + 1)) {
-        const std::string name = GetAttribName(eq);
-        // A repeated name keeps the value of its first occurrence, which is
-        // also what the search below would find again.
-        if (attributes.count(name) != 0)
-            continue;
-        const std::size_t found = findInStartTag(name + "=", gt);
-        // With blanks around the "=", name + "=" does not occur; the value is
-        // then the quoted text after this "=".
-        const std::size_t valueFrom = found != npos ? found + name.size() + 1 : eq + 1;
-        attributes.emplace(name, quotedValueAfter(valueFrom));
+xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
+    // Each name once, with its own "="; a repeated name keeps the value of
+    // its first occurrence, which is also what the search finds again.
+    DynamicAttribs attribs;
+    std::unordered_map<std::string, std::size_t> seen;
+    for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < tagEnd;
+         eq = text_.find('=', eq + 1)) {
+        std::string name = GetAttribName(eq);
+        if (seen.emplace(name, attribs.names.size()).second) {
+            attribs.names.push_back(std::move(name));
+            attribs.signs.push_back(eq);
+        }
     }
+    const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
+    // With blanks around the "=", name + "=" does not occur; the value is
+    // then the quoted text after this "=".
+    for (std::size_t i = 0; i < attribs.names.size(); ++i)
+        attribs.valueFrom.push_back(found[i] != npos ? found[i] + attribs.names[i].size() + 1
+                                                     : attribs.signs[i] + 1);
+    return attribs;
+}
+
+std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {
+    std::map<std::string, std::string> attributes;
+    forEachDynamicAttrib(first, [&attributes](std::string&& name, std::string&& value) {
+        attributes.emplace(std::move(name), std::move(value));
+    });
     return attributes;
 }
 

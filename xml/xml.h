@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
 // A small XML reader and editor that works directly on the text of one
 // document. There is no node tree: a cursor holds the position of the "<" of
@@ -87,6 +88,11 @@ public:
     // Every attribute of the current start tag, starting at its first-th "="
     // (1 collects all). An "=" inside a value counts as another attribute.
     std::map<std::string, std::string> GetDynamicAttrib(int first) const;
+    // The attributes GetDynamicAttrib would return, handed to `take` one by
+    // one (in the order of the start tag, each name once) without building
+    // the map.
+    template <typename Take>
+    void forEachDynamicAttrib(int first, Take take) const;
 
     // ---- editing: true on success ------------------------------------------------
     // Inserts "\n", level - 1 tabs, "<name>", "\n", data, level - 1 tabs,
@@ -117,10 +123,35 @@ private:
     std::size_t elementEnd(std::size_t start) const;
     std::size_t enclosingElement(std::size_t pos) const;
     std::size_t findInStartTag(const std::string& name, std::size_t tagEnd) const;
+    // For each name, the position of its first occurrence followed by "="
+    // from the cursor up to tagEnd (as findInStartTag(name + "=") would
+    // find it), npos when there is none; one pass over the tag for all names.
+    std::vector<std::size_t> findAllBeforeEquals(const std::vector<std::string>& names,
+                                                 std::size_t tagEnd) const;
     std::string quotedValueAfter(std::size_t pos) const;
+    // The first "=" of the dynamic attributes from the first-th one.
+    std::size_t firstDynamicEquals(int first) const;
+    // The names of the dynamic attributes from the first-th "=" up to tagEnd,
+    // each once in the order of the start tag, with the "=" each was met at
+    // and the position its quoted value is read after.
+    struct DynamicAttribs {
+        std::vector<std::string> names;
+        std::vector<std::size_t> signs;
+        std::vector<std::size_t> valueFrom;
+    };
+    DynamicAttribs dynamicAttribs(int first, std::size_t tagEnd) const;
 
     std::string text_;
     std::size_t cursor_ = npos;
 };
+
+template <typename Take>
+void xml::forEachDynamicAttrib(int first, Take take) const {
+    checked(cursor_);
+    const std::size_t gt = checked(startTagEnd(cursor_));
+    DynamicAttribs attribs = dynamicAttribs(first, gt);
+    for (std::size_t i = 0; i < attribs.names.size(); ++i)
+        take(std::move(attribs.names[i]), quotedValueAfter(attribs.valueFrom[i]));
+}
 
 #endif

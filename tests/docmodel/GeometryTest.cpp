@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <string>
 #include <vector>
@@ -102,6 +104,65 @@ TEST(Polygon, InsideSpansMatchThePixelTestOnEveryRow) {
             p.insideSpans(row, spans);
             ASSERT_EQ(spans, spansByPixel(p, row)) << "trial " << trial << " row " << row;
         }
+    }
+}
+
+// The row scanner gives the spans of insideSpans() on every row it is asked
+// for, and the rows it declares unchanged have those spans too. Polygons of
+// many points, staircases (text outlines) and turned rectangles; rows are
+// taken from top to bottom, skipping to the next row that may change, and
+// once more after a jump back to the top.
+TEST(Polygon, RowScannerEqualsInsideSpansRowByRow) {
+    std::mt19937 random(2024);
+    auto pick = [&random](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    std::vector<std::pair<int, int>> scanned, expected;
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<int> xs, ys;
+        const int kind = trial % 3;
+        if (kind == 0) {
+            for (int i = pick(3, 60); i > 0; --i) {
+                xs.push_back(pick(-30, 120));
+                ys.push_back(pick(-30, 120));
+            }
+        } else if (kind == 1) {
+            // Down the right ends of lines, up the left ends.
+            const int lines = pick(1, 6);
+            std::vector<int> left, right;
+            for (int l = 0; l < lines; ++l) {
+                left.push_back(pick(0, 20));
+                right.push_back(pick(40, 90));
+            }
+            for (int l = 0; l < lines; ++l) {
+                xs.insert(xs.end(), {right[l], right[l]});
+                ys.insert(ys.end(), {l * 17, l * 17 + 17});
+            }
+            for (int l = lines - 1; l >= 0; --l) {
+                xs.insert(xs.end(), {left[l], left[l]});
+                ys.insert(ys.end(), {l * 17 + 17, l * 17});
+            }
+        } else {
+            const double a = pick(-180, 180) * 0.0174532925;
+            const int w = pick(1, 70), h = pick(1, 40), x0 = pick(0, 50), y0 = pick(0, 50);
+            const int offsets[4][2] = {{0, 0}, {w, 0}, {w, -h}, {0, -h}};
+            for (const auto& o : offsets) {
+                xs.push_back(x0 + static_cast<int>(o[0] * std::cos(a) - o[1] * std::sin(a)));
+                ys.push_back(y0 - static_cast<int>(o[0] * std::sin(a) + o[1] * std::cos(a)));
+            }
+        }
+        const NQPolygon p(xs, ys);
+        NQPolygon::RowScanner scanner(p);
+        for (int pass = 0; pass < 2; ++pass)
+            for (int row = p.y - 2; row <= p.y + p.height + 2;) {
+                const int until = scanner.spans(row, scanned);
+                ASSERT_GT(until, row);
+                for (int same = row; same < std::min(until, p.y + p.height + 3); ++same) {
+                    p.insideSpans(same, expected);
+                    ASSERT_EQ(scanned, expected) << "trial " << trial << " row " << same;
+                }
+                row = until;
+            }
     }
 }
 

@@ -10,6 +10,7 @@
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
 #include "eval/NQMZone.h"
+#include "eval/NQPageInk.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -229,15 +230,17 @@ std::string referenceRunLengths(const std::vector<int>& mask, const NQRectShape&
 
 // Random pages and regions of random members: polygons reaching off the
 // page, turned and plain rectangles, and run-length masks with runs outside
-// the rectangle, painted in random order over each other.
-TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
-    std::mt19937 random(7);
+// the rectangle, painted in random order over each other. With `ink`, binary
+// pages are counted through their black counts (NQPageInk).
+void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smallest, int largest,
+                                          bool ink) {
+    std::mt19937 random(seed);
     auto pick = [&random](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
-    for (int trial = 0; trial < 150; ++trial) {
+    for (int trial = 0; trial < trials; ++trial) {
         SCOPED_TRACE("trial " + std::to_string(trial));
-        const int width = pick(20, 90), height = pick(20, 90);
+        const int width = pick(smallest, largest), height = pick(20, 90);
         const bool binary = trial % 2 == 0;
         static const unsigned char kGrey[] = {0, 0, 40, 128, 254, 255, 255, 255};
         auto page =
@@ -269,6 +272,8 @@ TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
             regions.emplace_back(r, "", "text", members.front(), true);
             for (std::size_t k = 1; k < members.size(); ++k)
                 regions.back().addZone(members[k]);
+            if (ink)
+                regions.back().useInk(NQPageInk::of(page->nqGetPageImageRef()));
             references.push_back(
                 referenceMask(members, true, regions.back().getRect(), page->nqGetPageImageRef()));
         }
@@ -291,6 +296,16 @@ TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
                     << g << " with " << h;
         }
     }
+}
+
+TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
+    expectRandomRegionsEqualThePixelRule(7, 150, 20, 90, false);
+}
+
+// Wide rows exercise the word-wide counts: whole 64-bit words, partial words
+// at both ends and the partial last word of a row.
+TEST(MZoneMask, RandomRegionsCountedThroughPageInkEqualThePixelRule) {
+    expectRandomRegionsEqualThePixelRule(11, 60, 60, 330, true);
 }
 
 TEST(MZoneScore, HarmonicMeanOfBothCoveragesAndUndefinedWithoutCommonPixels) {

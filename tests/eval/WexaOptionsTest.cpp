@@ -39,6 +39,9 @@ TEST_F(WexaOptions, DirectoriesGiveDefaultsAndTheImagePathOfTheGroundTruth) {
                  wexa->isZoneClassMode() || wexa->isAcceptMode() || wexa->isRejectMode() ||
                  wexa->isLineIdMode() || wexa->isMergeMode() || wexa->isRleMode());
     EXPECT_EQ(wexa->getCommandLine(), "wexa -g " + path("gt") + " -r " + path("res") + " ");
+    EXPECT_EQ(wexa->getOptions().threads, 1u);
+    EXPECT_EQ(makeWexa({"-g", path("gt"), "-r", path("res"), "-j", "64"})->getOptions().threads,
+              64u);
 }
 
 TEST_F(WexaOptions, PathsAreNormalisedLexicallyAndStayRelative) {

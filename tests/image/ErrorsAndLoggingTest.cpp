@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
+#include <thread>
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
@@ -57,6 +59,25 @@ TEST_F(LoggerTest, SilentMessagesNeverAppearAndTypedValuesEndTheirLine) {
         logger->nqLog(1.5, NQ_ERROR);
     });
     EXPECT_EQ(out, "42\ntext\nc\n1.5\n");
+}
+
+TEST_F(LoggerTest, ACaptureTakesThisThreadsStandardOutputLinesOnly) {
+    std::ostringstream held, inner;
+    std::string fromOtherThread;
+    const std::string out = captureStdout([&] {
+        const NQLogger::Capture capture(held);
+        logger->nqLog(NQ_ERROR, "first %d\n", 1);
+        {
+            const NQLogger::Capture nested(inner);
+            logger->nqLog(2, NQ_ERROR);
+        }
+        logger->nqLog(std::string("third"), NQ_ERROR);
+        logger->nqLog(NQ_INFO, "below the threshold\n");
+        std::thread([&] { logger->nqLog(NQ_ERROR, "other thread\n"); }).join();
+    });
+    EXPECT_EQ(held.str(), "first 1\nthird\n");
+    EXPECT_EQ(inner.str(), "2\n");
+    EXPECT_EQ(out, "other thread\n");
 }
 
 TEST_F(LoggerTest, FileOutputAppendsAndUsesTypedFormats) {

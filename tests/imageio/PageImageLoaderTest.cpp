@@ -1,15 +1,19 @@
 // Page images of a document through one loader: the pages, in order, equal
 // those loaded one by one by page number (colour pages as grey), and the
-// failures are the factory's.
+// failures are the factory's. Loaders that share a store decode a page of a
+// file once.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include <boost/filesystem.hpp>
+
 #include "analysis/NQBitsPerPixelConverter.h"
 #include "image/NQException.h"
 #include "image/NQImage.h"
 #include "imageio/NQPageImageLoader.h"
+#include "imageio/NQSharedPageImages.h"
 #include "support/TestSupport.h"
 #include "support/TiffWriter.h"
 
@@ -72,6 +76,30 @@ TEST(PageImageLoader, MissingAndUnknownFilesFailAsThroughTheFactory) {
     EXPECT_TRUE(
         nqtest::throwsNQ([&] { NQPageImageLoader(text).nqLoadNextPage(); }, NQ_UNSUPPORTED,
                          "<NQImageFactory::nqLoadImageAtPage()> Unsupported file format " + text));
+}
+
+TEST(PageImageLoader, LoadersSharingAStoreDecodeAPageOfOneFileOnce) {
+    nqtest::TempDir dir;
+    const std::string path = dir.file("pages.tif"), other = dir.file("other.tif");
+    nqtest::writeTiffPages(path, {pattern(30, 20, NQImageHead::NQ_1BIT),
+                                  pattern(31, 21, NQImageHead::NQ_8BIT)});
+    nqtest::writeTiffPages(other, {pattern(30, 20, NQImageHead::NQ_1BIT)});
+    boost::filesystem::create_symlink(path, dir.file("alias.tif"));
+    NQSharedPageImages store;
+
+    NQPageImageLoader result(path, &store);
+    const auto first = result.nqLoadNextSharedPage();
+    // Another name of the same file gets the same image; pages beyond those
+    // in the store are decoded as usual.
+    NQPageImageLoader gt(dir.file("alias.tif"), &store);
+    EXPECT_EQ(gt.nqLoadNextSharedPage(), first);
+    const auto second = gt.nqLoadNextSharedPage();
+    EXPECT_EQ(second->nqGetWidth(), 31);
+    EXPECT_EQ(store.size(), 2u);
+    // A different file is not shared, nor is the same file once rewritten.
+    EXPECT_NE(NQPageImageLoader(other, &store).nqLoadNextSharedPage(), first);
+    nqtest::writeTiffPages(path, {pattern(32, 22, NQImageHead::NQ_1BIT)});
+    EXPECT_EQ(NQPageImageLoader(path, &store).nqLoadNextSharedPage()->nqGetWidth(), 32);
 }
 
 }  // namespace

@@ -296,6 +296,15 @@ TEST_F(NQxmlTest, MalformedOrForeignTextIsRefusedWithAnException) {
                  NQException);
 }
 
+TEST_F(NQxmlTest, FileAboveTheSizeBoundIsRefusedUnread) {
+    // A sparse file: its size is known without a byte being written.
+    const std::string huge = file("huge.xml", "<NQ_DOCUMENT src=\"page.tif\"/>");
+    std::filesystem::resize_file(huge, NQxml::kMaxFileBytes + 1);
+    EXPECT_TRUE(
+        nqtest::throwsNQ([&] { read(huge); }, NQ_INVALID_CONTENT,
+                         "<NQxml::nqReadFromXmlFile()> " + huge + " is larger than 256 MiB"));
+}
+
 TEST(NQxmlLoadError, UnopenableFileRaisesItsOwnErrorAndPrintsNothing) {
     // The caller decides how the run ends; the reader neither prints nor exits.
     nqtest::TempDir dir;

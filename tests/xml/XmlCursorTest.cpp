@@ -98,6 +98,21 @@ TEST(XmlCursor, DynamicAttributesOfOneStartTag) {
               (std::map<std::string, std::string>{{"note", "k=v"}, {"k", " b="}, {"b", "3"}}));
 }
 
+// Each name's value comes from the first place where name + "=" occurs, also
+// when that is the end of a longer name; a tag of many attributes is read whole.
+TEST(XmlCursor, DynamicAttributesOfAManyAttributeTagFollowTheFirstOccurrence) {
+    std::string tag = "<z xid=\"x\" ba7=\"b\"";
+    std::map<std::string, std::string> expected{{"xid", "x"}, {"ba7", "b"}, {"id", "x"}};
+    for (int i = 0; i < 20000; ++i) {
+        const std::string name = "a" + std::to_string(i);
+        tag += " " + name + "=\"" + std::to_string(i) + "\"";
+        expected[name] = name == "a7" ? "b" : std::to_string(i);
+    }
+    xml x;
+    x.setXML(tag + " id=\"i\">");
+    EXPECT_EQ(x.GetDynamicAttrib(1), expected);
+}
+
 TEST(XmlCursor, InsertionLayoutAndAttributeOrder) {
     xml x;
     ASSERT_TRUE(x.InsertSiblingElem("d", ""));

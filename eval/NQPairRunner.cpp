@@ -1,0 +1,91 @@
+// The pair runner: a fixed set of std::thread workers that take the next pair
+// index from a shared counter, and the calling thread, which commits the
+// pairs in order as their work completes. One mutex guards the counter, the
+// completion flags and the stop flag; one condition variable wakes workers
+// (room ahead of the commits, or stop) and the committer (a pair finished).
+#include "eval/NQPairRunner.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+void NQPairRunner::run(std::size_t count, unsigned threads,
+                       const std::function<void(std::size_t)>& work,
+                       const std::function<void(std::size_t)>& commit) {
+    if (threads <= 1 || count <= 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            work(i);
+            commit(i);
+        }
+        return;
+    }
+
+    const std::size_t ahead = 2 * static_cast<std::size_t>(threads);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0;       // first pair no worker has taken
+    std::size_t committed = 0;  // pairs committed so far
+    bool stop = false;
+    std::vector<char> done(count, 0);
+    std::vector<std::exception_ptr> failures(count);
+
+    auto worker = [&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [&] { return stop || next >= count || next < committed + ahead; });
+            if (stop || next >= count)
+                return;
+            const std::size_t i = next++;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                work(i);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            failures[i] = failure;
+            done[i] = 1;
+            changed.notify_all();
+        }
+    };
+
+    std::vector<std::thread> workers;
+    const unsigned started = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    auto stopAndJoin = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        changed.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+    };
+    try {
+        for (unsigned t = 0; t < started; ++t)
+            workers.emplace_back(worker);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::exception_ptr failure;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return done[i] != 0; });
+                failure = failures[i];
+            }
+            if (failure)
+                std::rethrow_exception(failure);
+            commit(i);
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                committed = i + 1;
+            }
+            changed.notify_all();
+        }
+    } catch (...) {
+        stopAndJoin();
+        throw;
+    }
+    stopAndJoin();
+}
