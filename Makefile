@@ -66,13 +66,14 @@ sanitize: setup
 bench: setup
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DNQ_BUILD_TESTS=OFF -DNQ_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target wexa nq_wexa_bench nq_tiff_load_bench \
-		nq_png_jpeg_load_bench nq_own_codecs_load_bench nq_eval_bench nq_analysis_bench
+		nq_png_jpeg_load_bench nq_own_codecs_load_bench nq_eval_bench nq_analysis_bench nq_merge_bench
 	@$(BENCH_DIR)/bench/nq_wexa_bench run $(BENCH_DIR)/app/wexa $(BENCH_DIR)/work
 	@$(BENCH_DIR)/bench/nq_tiff_load_bench
 	@$(BENCH_DIR)/bench/nq_png_jpeg_load_bench
 	@$(BENCH_DIR)/bench/nq_own_codecs_load_bench
 	@$(BENCH_DIR)/bench/nq_eval_bench
 	@$(BENCH_DIR)/bench/nq_analysis_bench
+	@$(BENCH_DIR)/bench/nq_merge_bench
 
 install: build
 	@cmake --install $(BUILD_DIR) --prefix $(PREFIX)

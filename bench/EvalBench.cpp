@@ -23,6 +23,7 @@
 #include <boost/filesystem.hpp>
 
 #include "bench/BenchSupport.h"
+#include "bench/FullSizePage.h"
 #include "docmodel/NQDocument.h"
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
@@ -39,50 +40,8 @@ using Clock = std::chrono::steady_clock;
 
 // ---- page comparison ------------------------------------------------------------
 
-constexpr int kWidth = 2480, kHeight = 3508, kColumns = 10, kRows = 10;
-constexpr int kCellW = kWidth / kColumns, kCellH = kHeight / kRows;
-
-// Text lines of 12 rows every 30 rows inside each cell.
-NQImage scan() {
-    NQImage image(kWidth, kHeight, NQImageHead::NQ_1BIT);
-    unsigned char* data = image.nqGetImageData();
-    const int rowSize = image.nqGetRowSize();
-    for (int cy = 0; cy < kRows; ++cy)
-        for (int cx = 0; cx < kColumns; ++cx)
-            for (int y = cy * kCellH + 30; y < (cy + 1) * kCellH - 30; ++y) {
-                if ((y % 30) >= 12)
-                    continue;
-                const int lineEnd = (cx + 1) * kCellW - 30 - ((y / 30) % 4) * 25;
-                for (int x = cx * kCellW + 30; x < lineEnd; ++x)
-                    if ((x / 7 + y / 3) % 5 != 0)
-                        data[y * rowSize + x / 8] &= ~(0x80 >> (x % 8));
-            }
-    return image;
-}
-
-std::string ellipse(int x, int y, int w, int h, int n) {
-    std::string text;
-    for (int k = 0; k < n; ++k) {
-        const double a = 2 * M_PI * k / n;
-        const int px = x + static_cast<int>(w / 2.0 + (w / 2.0 - 1) * std::cos(a));
-        const int py = y + static_cast<int>(h / 2.0 + (h / 2.0 - 1) * std::sin(a));
-        text += "(" + std::to_string(px) + "," + std::to_string(py) + ");";
-    }
-    return text;
-}
-
-void fillPage(NQPage& page, int shift, bool result) {
-    for (int n = 0; n < kRows * kColumns; ++n) {
-        const int x = (n % kColumns) * kCellW + 20 + shift,
-                  y = (n / kColumns) * kCellH + 20 + shift;
-        const int w = kCellW - 40, h = kCellH - 40;
-        auto* zone = new NQZone(std::to_string(n), x, y, w, h);
-        zone->nqSetTag("qola_type", (result && n % 9 == 0) ? "figure" : "text");
-        if (n % 3 == 0)
-            zone->nqSetTag("polygon", ellipse(x, y, w, h, 400));
-        page.nqAppendZone(zone);
-    }
-}
+using fullsizepage::fillPage;
+using fullsizepage::scan;
 
 double pageComparison(const std::string& dir) {
     std::vector<std::string> words{"wexa", "-g", dir, "-r", dir, "-o", dir + "/out.txt", "-detail"};

@@ -40,9 +40,9 @@ void NQClassTable::countPair(const std::string& resultType, const std::string& g
         ++confMatrix_[row][column];
 }
 
-void NQClassTable::countCell(std::size_t row, std::size_t column) {
+void NQClassTable::countCell(std::size_t row, std::size_t column, std::uint32_t times) {
     if (row < confMatrix_.size() && column < confMatrix_.size())
-        ++confMatrix_[row][column];
+        confMatrix_[row][column] += times;
 }
 
 void NQClassTable::addZoneTotals(std::uint32_t resultZones, std::uint32_t gtZones) {

@@ -22,7 +22,8 @@ public:
     int typeIndexOf(const std::string& name) const;
     // Adds one to the cell of two registered classes; unregistered ones are ignored.
     void countPair(const std::string& resultType, const std::string& gtType);
-    void countCell(std::size_t row, std::size_t column);
+    // Adds `times` to a cell by class index; a cell outside the table is ignored.
+    void countCell(std::size_t row, std::size_t column, std::uint32_t times = 1);
     void addZoneTotals(std::uint32_t resultZones, std::uint32_t gtZones);
 
     // Adds the classes and counts of `other` as if the inputs it was filled

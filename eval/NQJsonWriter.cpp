@@ -15,6 +15,8 @@
 #include <nlohmann/json.hpp>
 
 #include "eval/NQClassTable.h"
+#include "eval/NQOptionsJson.h"
+#include "eval/NQRunAnalyses.h"
 #include "eval/NQWexaOptions.h"
 
 // Keys keep the order they are written in, so the file reads top-down.
@@ -28,68 +30,14 @@ struct NQJsonWriter::Document {
 
 namespace {
 
-json pathOrNull(bool given, const std::string& path) {
-    return given ? json(path) : json(nullptr);
-}
-
 json optionalNumber(const std::optional<double>& value) {
     return value ? json(*value) : json(nullptr);
 }
 
-const char* layoutName(const NQWexaOptions& o) {
-    if (o.dirToDir)
-        return "dirToDir";
-    if (o.fileToFile)
-        return "fileToFile";
-    if (o.dirToFile)
-        return "dirToFile";
-    if (o.fileToDir)
-        return "fileToDir";
-    return "none";
-}
-
-// The format of a document's file; null when the pair was made from names alone.
+// The format of a document's file; null when the pair was made from names
+// alone and never read.
 json formatJson(const NQDocumentSource& source) {
-    if (source.file.empty())
-        return nullptr;
-    switch (source.format) {
-        case NQInputFormat::NQ_PAGE_XML:
-            return "page";
-        case NQInputFormat::NQ_COCO_JSON:
-            return "coco";
-        case NQInputFormat::NQ_DETECTION_LIST:
-            return "detections";
-        case NQInputFormat::NQ_NATIVE_XML:
-            break;
-    }
-    return "native";
-}
-
-json optionsJson(const NQWexaOptions& o) {
-    return json{
-        {"commandLine", o.commandLine},
-        {"layout", layoutName(o)},
-        {"groundTruth", o.gtPath},
-        {"result", o.resultPath},
-        {"images", o.imagePath},
-        {"report", o.outputPath},
-        {"visual", pathOrNull(o.visualMode, o.visualPath)},
-        {"json", pathOrNull(o.jsonMode, o.jsonPath)},
-        {"pictures", pathOrNull(o.pictureMode, o.picturePath)},
-        {"matchThreshold", o.matchThreshold},
-        {"thresholdGiven", o.thresholdGiven},
-        {"detail", o.detailMode},
-        {"segOnly", o.segOnlyMode},
-        {"zoneClass", o.zoneClassMode},
-        {"rle", o.rleMode},
-        {"lineId", o.lineIdMode},
-        {"merge", o.mergeMode ? json{{"threshold", o.mergeThreshold}, {"classes", o.mergeList}}
-                              : json(nullptr)},
-        {"accept", o.acceptMode ? json(o.acceptList) : json(nullptr)},
-        {"reject", o.rejectMode ? json(o.rejectList) : json(nullptr)},
-        {"pageImageSuffix", o.pageImageSuffix.empty() ? json(nullptr) : json(o.pageImageSuffix)},
-        {"minScore", o.minScoreGiven ? json(o.minScore) : json(nullptr)},
-    };
+    return source.file.empty() ? json(nullptr) : json(nqInputFormatKey(source.format));
 }
 
 json rectJson(const NQRectShape& r) {
@@ -167,16 +115,83 @@ json matrixJson(const NQClassTable& classes) {
     return json{{"classes", classes.getTypeNames()}, {"counts", counts}};
 }
 
+json ratesJson(const std::vector<NQRates>& rates, const NQRates& mean) {
+    json precision = json::array(), recall = json::array(), fScore = json::array();
+    for (const NQRates& r : rates) {
+        precision.push_back(r.precision);
+        recall.push_back(r.recall);
+        fScore.push_back(r.fScore);
+    }
+    return json{
+        {"precision", precision},
+        {"recall", recall},
+        {"fScore", fScore},
+        {"mean",
+         {{"precision", mean.precision}, {"recall", mean.recall}, {"fScore", mean.fScore}}}};
+}
+
+// Per class and overall, the rates at each threshold (in the order of
+// `thresholds`) and their means.
+json sweepJson(const NQThresholdSweep& sweep, const NQClassTable& classes, std::size_t first) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::size_t count = sweep.thresholds().size();
+    json list = json::array();
+    for (std::size_t c = first; c < names.size(); ++c) {
+        std::vector<NQRates> rates;
+        for (std::size_t k = 0; k < count; ++k)
+            rates.push_back(sweep.classRates(k, names[c]));
+        json entry{{"index", c}, {"name", names[c]}};
+        entry.update(ratesJson(rates, sweep.meanClassRates(names[c])));
+        list.push_back(entry);
+    }
+    std::vector<NQRates> overall;
+    for (std::size_t k = 0; k < count; ++k)
+        overall.push_back(sweep.overallRates(k, first));
+    const NQRates mean = sweep.meanOverallRates(first);
+    return json{{"thresholds", sweep.thresholds()},
+                {"label", sweep.label()},
+                {"meanFScore", mean.fScore},
+                {"classes", list},
+                {"overall", ratesJson(overall, mean)}};
+}
+
+json splitCountsJson(const NQSplitMerge::Counts& c, std::int64_t allInk) {
+    return json{{"groundTruthRegions", c.gtRegions},
+                {"groundTruthInk", c.gtInk},
+                {"split", c.split},
+                {"splitParts", c.splitParts},
+                {"splitInk", c.splitInk},
+                {"splitInkShare", inkShare(c.splitInk, c.gtInk)},
+                {"merges", c.merges},
+                {"mergedRegions", c.mergedRegions},
+                {"mergedInk", c.mergedInk},
+                {"mergedInkShare", inkShare(c.mergedInk, allInk)}};
+}
+
+json splitMergeJson(const NQSplitMerge& splits, const NQClassTable& classes, std::size_t first) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::int64_t allInk = splits.total().gtInk;
+    json list = json::array();
+    for (std::size_t c = first; c < names.size(); ++c) {
+        json entry{{"index", c}, {"name", names[c]}};
+        entry.update(splitCountsJson(splits.classCounts(names[c]), allInk));
+        list.push_back(entry);
+    }
+    return json{{"fairShare", splits.fairShare()},
+                {"classes", list},
+                {"total", splitCountsJson(splits.total(), allInk)}};
+}
+
 }  // namespace
 
-NQJsonWriter::NQJsonWriter(std::string path)
-    : path_(std::move(path)), document_(std::make_unique<Document>()) {}
+NQJsonWriter::NQJsonWriter(std::string path, const NQRunAnalyses* analyses)
+    : path_(std::move(path)), analyses_(analyses), document_(std::make_unique<Document>()) {}
 
 NQJsonWriter::~NQJsonWriter() = default;
 
 void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCount) {
     (void)pairCount;
-    document_->options = optionsJson(options);
+    document_->options = optionsToJson(options);
     document_->zoneClassMode = options.zoneClassMode;
 }
 
@@ -200,19 +215,23 @@ std::string NQJsonWriter::text(const NQClassTable& classes, std::uint32_t fileCo
                                bool complete) const {
     const bool zoneClass = document_->zoneClassMode;
     const std::size_t first = zoneClass ? 0 : 1;
-    const json document{{"schemaVersion", kSchemaVersion},
-                        {"tool", {{"name", "wexa"}, {"version", NQWexaOptions::version()}}},
-                        {"complete", complete},
-                        {"comparison", zoneClass ? "zoneClass" : "regions"},
-                        {"options", document_->options},
-                        {"summary",
-                         {{"files", fileCount},
-                          {"averageFScore", classes.getAverageFScore(first)},
-                          {"resultZones", classes.getResultZoneTotal()},
-                          {"groundTruthZones", classes.getGtZoneTotal()}}},
-                        {"classes", classesJson(classes, first)},
-                        {"confusionMatrix", matrixJson(classes)},
-                        {"files", document_->files}};
+    json document{{"schemaVersion", kSchemaVersion},
+                  {"tool", {{"name", "wexa"}, {"version", NQWexaOptions::version()}}},
+                  {"complete", complete},
+                  {"comparison", zoneClass ? "zoneClass" : "regions"},
+                  {"options", document_->options},
+                  {"summary",
+                   {{"files", fileCount},
+                    {"averageFScore", classes.getAverageFScore(first)},
+                    {"resultZones", classes.getResultZoneTotal()},
+                    {"groundTruthZones", classes.getGtZoneTotal()}}},
+                  {"classes", classesJson(classes, first)},
+                  {"confusionMatrix", matrixJson(classes)}};
+    if (analyses_ != nullptr && analyses_->sweep() != nullptr)
+        document["sweep"] = sweepJson(*analyses_->sweep(), classes, first);
+    if (analyses_ != nullptr && analyses_->splitMerge() != nullptr)
+        document["splitMerge"] = splitMergeJson(*analyses_->splitMerge(), classes, first);
+    document["files"] = document_->files;
     // Ids and classes come from the files as they are; bytes that are not
     // UTF-8 are replaced rather than ending the run.
     return document.dump(1, '\t', false, json::error_handler_t::replace) + "\n";

@@ -7,6 +7,8 @@
 
 #include "eval/NQRunObserver.h"
 
+class NQRunAnalyses;
+
 // Writes the outcome of a run as one JSON document ("-json"): the options,
 // per class its counts and rates, the confusion matrix with class names, the
 // average F-score, and per file and page every region with its outcome. The
@@ -19,7 +21,9 @@ class NQJsonWriter : public NQRunObserver {
 public:
     static constexpr int kSchemaVersion = 1;
 
-    explicit NQJsonWriter(std::string path);
+    // With `analyses` (which must outlive the writer), the sections of the
+    // analyses the run asked for are written too.
+    explicit NQJsonWriter(std::string path, const NQRunAnalyses* analyses = nullptr);
     ~NQJsonWriter() override;
     NQJsonWriter(const NQJsonWriter&) = delete;
     NQJsonWriter& operator=(const NQJsonWriter&) = delete;
@@ -35,6 +39,7 @@ public:
 private:
     struct Document;
     std::string path_;
+    const NQRunAnalyses* analyses_;
     std::unique_ptr<Document> document_;
 };
 

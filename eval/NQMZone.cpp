@@ -187,12 +187,15 @@ std::int64_t NQMZone::cntOverlapPixel(const NQMZone& other) const {
 }
 
 double NQMZone::getMatchScore(const NQMZone& other) const {
-    const std::int64_t overlap = cntOverlapPixel(other);
+    return matchScore(cntOverlapPixel(other), cntONPixel(), other.cntONPixel());
+}
+
+double NQMZone::matchScore(std::int64_t overlap, std::int64_t on, std::int64_t otherOn) {
     // No common pixel: both coverages are 0 and their harmonic mean is 0/0.
     if (overlap == 0)
         return std::numeric_limits<double>::quiet_NaN();
-    const double p = 100.0 * static_cast<double>(overlap) / static_cast<double>(cntONPixel());
-    const double r = 100.0 * static_cast<double>(overlap) / static_cast<double>(other.cntONPixel());
+    const double p = 100.0 * static_cast<double>(overlap) / static_cast<double>(on);
+    const double r = 100.0 * static_cast<double>(overlap) / static_cast<double>(otherOn);
     return 2 * p * r / (p + r);
 }
 

@@ -57,6 +57,8 @@ public:
     std::int64_t cntOverlapPixel(const NQMZone& other) const;
     // Harmonic mean of the two coverage percentages; NaN when nothing overlaps.
     double getMatchScore(const NQMZone& other) const;
+    // The same score from the shared pixels and each region's non-white pixels.
+    static double matchScore(std::int64_t overlap, std::int64_t on, std::int64_t otherOn);
     // Share (percent) of the other region's non-white pixels that lie in this one.
     double getCoverScore(const NQMZone& other) const;
     // Whether the half-open extents of both rectangles intersect.

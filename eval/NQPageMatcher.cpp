@@ -27,21 +27,49 @@ bool compare_function(Score a, Score b) {
     return a.score < b.score;
 }
 
-void NQPageMatch::updateConfMatrix(NQClassTable& table) const {
-    // Column and row 0 are "unmatch": false alarms and misses.
+namespace {
+
+// Counts each result region under its partner's class, or under column 0
+// ("unmatch") as a false alarm, and each unpaired ground-truth region in row
+// 0 as a miss. A partner is a region number of the other side, -1 for none.
+void countPartners(NQClassTable& table, const std::vector<NQMZone>& result,
+                   const std::vector<NQMZone>& gt, const std::vector<int>& resultPartner,
+                   const std::vector<int>& gtPartner) {
     for (std::size_t i = 0; i < result.size(); ++i) {
         const int row = table.typeIndexOf(result[i].getType());
-        const int j = resultOutcome[i].partner;
+        const int j = resultPartner[i];
         const int column = j < 0 ? 0 : table.typeIndexOf(gt[j].getType());
         if (row >= 0 && column >= 0)
             table.countCell(row, column);
     }
     for (std::size_t j = 0; j < gt.size(); ++j) {
         const int column = table.typeIndexOf(gt[j].getType());
-        if (gtOutcome[j].partner < 0 && column >= 0)
+        if (gtPartner[j] < 0 && column >= 0)
             table.countCell(0, column);
     }
+}
+
+}  // namespace
+
+void NQPageMatch::updateConfMatrix(NQClassTable& table) const {
+    std::vector<int> resultPartner, gtPartner;
+    for (const NQRegionOutcome& outcome : resultOutcome)
+        resultPartner.push_back(outcome.partner);
+    for (const NQRegionOutcome& outcome : gtOutcome)
+        gtPartner.push_back(outcome.partner);
+    countPartners(table, result, gt, resultPartner, gtPartner);
     table.addZoneTotals(resultZoneCount, gtZoneCount);
+}
+
+void NQPageMatch::countSelection(NQClassTable& table, const std::vector<Score>& selected) const {
+    std::vector<int> resultPartner(result.size(), -1), gtPartner(gt.size(), -1);
+    for (const Score& pair : selected) {
+        if (pair.resIdx >= result.size() || pair.gtIdx >= gt.size())
+            continue;
+        resultPartner[pair.resIdx] = static_cast<int>(pair.gtIdx);
+        gtPartner[pair.gtIdx] = static_cast<int>(pair.resIdx);
+    }
+    countPartners(table, result, gt, resultPartner, gtPartner);
 }
 
 // ---- regions of a page --------------------------------------------------------------
@@ -198,7 +226,13 @@ std::vector<Score> NQPageMatcher::getMaxMatch(const std::vector<Score>& candidat
     return best;
 }
 
+void NQPageMatcher::mapClasses(NQPage& resultPage, NQPage& gtPage) const {
+    options_.classMap.apply(gtPage, NQClassMap::Side::GroundTruth);
+    options_.classMap.apply(resultPage, NQClassMap::Side::Result);
+}
+
 NQPageMatch NQPageMatcher::match(NQPage& resultPage, NQPage& gtPage, NQClassTable& classes) const {
+    mapClasses(resultPage, gtPage);
     NQPageMatch match;
     // Black counts of a binary page image pay for themselves once both sides
     // have regions to compare; the two pages of a file pair usually share one
@@ -226,12 +260,18 @@ NQPageMatch NQPageMatcher::match(NQPage& resultPage, NQPage& gtPage, NQClassTabl
         for (std::size_t j = 0; j < G; ++j) {
             if (!match.result[i].isOverlap(match.gt[j].getRect()))
                 continue;
-            const double score = match.result[i].getMatchScore(match.gt[j]);
+            const NQMZone& result = match.result[i];
+            const NQMZone& gt = match.gt[j];
+            const std::int64_t shared = result.cntOverlapPixel(gt);
+            const double score = NQMZone::matchScore(shared, result.cntONPixel(), gt.cntONPixel());
             match.resultOutcome[i].best = std::max(match.resultOutcome[i].best, score);
             match.gtOutcome[j].best = std::max(match.gtOutcome[j].best, score);
+            const auto resIdx = static_cast<std::uint32_t>(i),
+                       gtIdx = static_cast<std::uint32_t>(j);
+            if (shared > 0)
+                match.overlaps.push_back(NQOverlapPair{resIdx, gtIdx, shared, score});
             if (score >= options_.matchThreshold)
-                candidates.push_back(
-                    Score{score, static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j)});
+                candidates.push_back(Score{score, resIdx, gtIdx});
         }
     }
     match.resultZoneCount = static_cast<std::uint32_t>(resultPage.nqGetZoneList().size());

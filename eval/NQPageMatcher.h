@@ -33,6 +33,14 @@ struct NQRegionOutcome {
     double best = 0.0;
 };
 
+// A pair of regions whose rectangles overlap and that share non-white pixels.
+struct NQOverlapPair {
+    std::uint32_t resIdx = 0;
+    std::uint32_t gtIdx = 0;
+    std::int64_t pixels = 0;  // non-white page pixels inside both regions
+    double score = 0.0;       // match score of the pair
+};
+
 // A zone of a compared page and the number of the region it counts in.
 struct NQZoneRegion {
     NQZone* zone;
@@ -53,11 +61,18 @@ struct NQPageMatch {
     std::vector<NQZoneRegion> resultZones;
     std::uint32_t resultZoneCount = 0;  // zones left on the result page
     std::uint32_t gtZoneCount = 0;      // zones left on the ground-truth page
+    // Every scored pair that shares pixels, whether or not it reached the
+    // threshold, in the order scored (by result region, then ground-truth
+    // region). Pairs without common pixels have no score and are left out.
+    std::vector<NQOverlapPair> overlaps;
 
     // Counts every pair, false alarm (column 0) and miss (row 0) in the
     // matrix and adds the zone numbers to the totals. The classes must be
     // registered in `table`.
     void updateConfMatrix(NQClassTable& table) const;
+    // Counts the regions as `selected` would pair them instead of the
+    // selection made; the zone totals are left alone.
+    void countSelection(NQClassTable& table, const std::vector<Score>& selected) const;
 };
 
 // A result zone of the class-only comparison and the ground-truth zone of
@@ -99,6 +114,10 @@ public:
     static std::vector<Score> getMaxMatch(const std::vector<Score>& candidates,
                                           const std::vector<NQMZone>& result,
                                           const std::vector<NQMZone>& gt);
+
+    // Renames and drops the zones of both pages by the run's class map; the
+    // default comparison does it first itself, the class-only one asks.
+    void mapClasses(NQPage& resultPage, NQPage& gtPage) const;
 
     // The class-only comparison: every top-level result zone, in order, with
     // the ground-truth zone of the same id. Nothing is filtered or changed.

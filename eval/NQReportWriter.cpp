@@ -6,12 +6,17 @@
 // (0 of 0) is written as 0.00.
 #include "eval/NQReportWriter.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iomanip>
+#include <sstream>
 
-#include "docmodel/NQZone.h"
 #include "eval/NQClassTable.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunRecord.h"
+#include "eval/NQRunAnalyses.h"
+#include "eval/NQSplitMerge.h"
+#include "eval/NQThresholdSweep.h"
 
 namespace {
 
@@ -36,11 +41,32 @@ double percent(double part, double whole) {
     return whole > 0 ? 100.0 * part / whole : 0.0;
 }
 
+// "04. Title" underlined, and an empty line.
+void sectionTitle(std::ostream& out, int number, const std::string& title) {
+    std::ostringstream text;
+    text << std::setw(2) << std::setfill('0') << number << ". " << title;
+    out << text.str() << '\n' << std::string(text.str().size(), '=') << "\n\n";
+}
+
+// A percentage with 2 decimals in `width` characters, the "%" included.
+void percentValue(std::ostream& out, double value, int width) {
+    fixedValue(out, value, 2, std::max(0, width - 1));
+    out << '%';
+}
+
 // The current local time in asctime form, ending with its own line end.
 std::string timeStamp() {
     const std::time_t now = std::time(nullptr);
     const char* text = std::asctime(std::localtime(&now));
     return text != nullptr ? text : "\n";
+}
+
+// The member zone ids of a region, joined with ", ".
+std::string joinedZoneIds(const std::vector<std::string>& ids) {
+    std::string text;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        text += (i > 0 ? ", " : "") + ids[i];
+    return text;
 }
 
 }  // namespace
@@ -75,65 +101,67 @@ void NQReportWriter::printEnd() {
 
 // ---- detail lines ---------------------------------------------------------------
 
-void NQReportWriter::printDetail(const NQPageMatch& match, const NQClassTable& classes) {
-    const int nameWidth = static_cast<int>(classes.getTypeMaxLength()) + 1;
-    unsigned correct = 0, detected = 0, falseAlarms = 0;
-    for (std::size_t i = 0; i < match.result.size(); ++i) {
-        const NQMZone& region = match.result[i];
-        const NQRegionOutcome& outcome = match.resultOutcome[i];
-        if (outcome.partner < 0) {
-            ++falseAlarms;
+void NQReportWriter::printDetail(const NQPageRecord& page, std::size_t longestClass) {
+    const int nameWidth = static_cast<int>(longestClass) + 1;
+    for (const NQRegionRecord& region : page.result) {
+        if (region.partner < 0) {
             report_ << "[X] ";
-            right(report_, region.getLineID(), 5);
+            right(report_, region.id, 5);
             report_ << ", ";
-            right(report_, region.getType(), nameWidth);
+            right(report_, region.type, nameWidth);
             report_ << '\n';
         } else {
-            const NQMZone& partner = match.gt[outcome.partner];
-            if (outcome.kind == 2) {
-                ++correct;
-                report_ << "[O] ";
-            } else {
-                ++detected;
-                report_ << "[-] ";
-            }
-            right(report_, region.getLineID(), 5);
+            const NQRegionRecord& partner = page.gt[region.partner];
+            report_ << (region.outcome == NQOutcome::Matched ? "[O] " : "[-] ");
+            right(report_, region.id, 5);
             report_ << ", ";
-            right(report_, region.getType(), nameWidth);
+            right(report_, region.type, nameWidth);
             report_ << ", ";
-            right(report_, partner.getLineID(), 5);
+            right(report_, partner.id, 5);
             report_ << ", ";
-            right(report_, partner.getType(), nameWidth);
+            right(report_, partner.type, nameWidth);
             report_ << ", ";
-            fixedValue(report_, outcome.score, 2, 0);
+            fixedValue(report_, region.score.value_or(0.0), 2, 0);
             report_ << "%\n";
         }
-        if (region.getZoneCnt() > 1) {
+        if (region.zoneIds.size() > 1) {
             report_ << "    ";
-            right(report_, region.getLineID(), 5);
-            report_ << " : " << region.getZoneListStr() << '\n';
+            right(report_, region.id, 5);
+            report_ << " : " << joinedZoneIds(region.zoneIds) << '\n';
         }
     }
-    report_ << "[OVERALL] " << correct << '/' << detected << '/' << falseAlarms << '/'
-            << match.result.size() << ", ";
-    fixedValue(report_, percent(correct, static_cast<double>(match.result.size())), 2, 0);
+    const std::size_t regions = page.result.size();
+    report_ << "[OVERALL] " << page.matched() << '/' << page.detected() << '/' << page.falseAlarms()
+            << '/' << regions << ", ";
+    fixedValue(report_, percent(page.matched(), static_cast<double>(regions)), 2, 0);
     report_ << "%\n\n";
 }
 
-void NQReportWriter::printIdPair(const NQIdPair& pair, int nameWidth) {
-    const bool same = pair.type == pair.gtType;
-    report_ << (same ? "[O] " : "[X] ") << std::right << std::setw(5) << pair.zone->nqGetZoneId()
-            << ',' << std::setw(nameWidth) << pair.type;
-    if (!same)
-        report_ << ',' << std::setw(nameWidth) << pair.gtType;
-    report_ << '\n';
+void NQReportWriter::printDetail(const NQPageMatch& match, const NQClassTable& classes) {
+    printDetail(NQPageRecord::fromMatch(match), classes.getTypeMaxLength());
 }
 
-void NQReportWriter::printIdOverall(unsigned correct, unsigned total) {
+void NQReportWriter::printIdDetail(const NQPageRecord& page, std::size_t longestBefore) {
+    std::size_t longest = longestBefore;
+    for (const NQRegionRecord& zone : page.result) {
+        longest = std::max(longest, zone.type.size());
+        if (zone.partner < 0)
+            continue;  // reported on standard output, not here
+        const std::string& gtType = page.gt[zone.partner].type;
+        longest = std::max(longest, gtType.size());
+        const int nameWidth = static_cast<int>(longest) + 1;
+        const bool same = zone.outcome == NQOutcome::Matched;
+        report_ << (same ? "[O] " : "[X] ") << std::right << std::setw(5) << zone.id << ','
+                << std::setw(nameWidth) << zone.type;
+        if (!same)
+            report_ << ',' << std::setw(nameWidth) << gtType;
+        report_ << '\n';
+    }
     // A page without result zones has no share; it is written as 0.00.
-    const double share = total > 0 ? 100.0 * correct / total : 0.0;
-    report_ << "[OVERALL] " << correct << '/' << total << ", " << std::fixed << std::setprecision(2)
-            << share << "%\n\n";
+    const std::size_t total = page.result.size();
+    report_ << "[OVERALL] " << page.matched() << '/' << total << ", " << std::fixed
+            << std::setprecision(2) << percent(page.matched(), static_cast<double>(total))
+            << "%\n\n";
 }
 
 // ---- summary ----------------------------------------------------------------------
@@ -234,4 +262,90 @@ void NQReportWriter::summary(const NQClassTable& classes, std::uint32_t fileCoun
         }
         report_ << '\n';
     }
+}
+
+// ---- sections after the summary ------------------------------------------------------
+
+void NQReportWriter::printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes) {
+    int section = 4;
+    if (analyses.sweep() != nullptr)
+        printSweep(*analyses.sweep(), classes, section++);
+    if (analyses.splitMerge() != nullptr)
+        printSplitMerge(*analyses.splitMerge(), classes, section++);
+}
+
+void NQReportWriter::printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes,
+                                int section) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::size_t first = zoneClassMode_ ? 0 : 1;
+    auto row = [this](const std::string& threshold, const std::string& label, const NQRates& r) {
+        right(report_, threshold, 9);
+        right(report_, label, 7);
+        percentValue(report_, r.precision, 11);
+        percentValue(report_, r.recall, 11);
+        percentValue(report_, r.fScore, 11);
+        report_ << '\n';
+    };
+
+    report_ << '\n';
+    sectionTitle(report_, section, "Threshold Sweep");
+    right(report_, "Threshold", 9);
+    right(report_, "Label", 7);
+    for (const char* heading : {"Precision", "Recall", "F-Score"})
+        right(report_, heading, 11);
+    report_ << '\n' << std::string(49, '-') << '\n';
+    for (std::size_t k = 0; k < sweep.thresholds().size(); ++k) {
+        std::ostringstream threshold;
+        threshold << std::fixed << std::setprecision(2) << sweep.thresholds()[k];
+        for (std::size_t c = first; c < names.size(); ++c)
+            row(threshold.str(), std::to_string(c), sweep.classRates(k, names[c]));
+        row(threshold.str(), "all", sweep.overallRates(k, first));
+    }
+    for (std::size_t c = first; c < names.size(); ++c)
+        row("mean", std::to_string(c), sweep.meanClassRates(names[c]));
+    row("mean", "all", sweep.meanOverallRates(first));
+    report_ << "\n- " << sweep.label() << " : ";
+    percentValue(report_, sweep.meanOverallRates(first).fScore, 0);
+    report_ << '\n';
+}
+
+void NQReportWriter::printSplitMerge(const NQSplitMerge& splits, const NQClassTable& classes,
+                                     int section) {
+    const std::vector<std::string>& names = classes.getTypeNames();
+    const std::size_t first = zoneClassMode_ ? 0 : 1;
+    const NQSplitMerge::Counts& total = splits.total();
+    // Split ink is a share of the class's own ground-truth ink; merged ink,
+    // whose regions may be of any class, a share of all ground-truth ink.
+    auto row = [&](const std::string& label, const std::string& name,
+                   const NQSplitMerge::Counts& c) {
+        right(report_, label, 5);
+        report_ << "  ";
+        left(report_, name, 20);
+        right(report_, c.split, 8);
+        right(report_, c.splitParts, 8);
+        percentValue(report_, inkShare(c.splitInk, c.gtInk), 11);
+        right(report_, c.merges, 8);
+        right(report_, c.mergedRegions, 8);
+        percentValue(report_, inkShare(c.mergedInk, total.gtInk), 12);
+        report_ << '\n';
+    };
+
+    report_ << '\n';
+    sectionTitle(report_, section, "Split and Merge Errors");
+    report_ << "- Fair share of a ground-truth region's ink : ";
+    percentValue(report_, splits.fairShare(), 0);
+    report_ << "\n\n";
+    right(report_, "Label", 5);
+    report_ << "  ";
+    left(report_, "Class of Zone", 20);
+    right(report_, "Split", 8);
+    right(report_, "Parts", 8);
+    right(report_, "Split Ink", 11);
+    right(report_, "Merges", 8);
+    right(report_, "Merged", 8);
+    right(report_, "Merged Ink", 12);
+    report_ << '\n' << std::string(82, '-') << '\n';
+    for (std::size_t c = first; c < names.size(); ++c)
+        row(std::to_string(c), names[c], splits.classCounts(names[c]));
+    row("all", "", total);
 }

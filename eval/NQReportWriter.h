@@ -1,13 +1,17 @@
 #ifndef NQ_EVAL_NQREPORTWRITER_H
 #define NQ_EVAL_NQREPORTWRITER_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 
 class NQClassTable;
-struct NQIdPair;
+class NQRunAnalyses;
+class NQSplitMerge;
+class NQThresholdSweep;
 struct NQPageMatch;
+struct NQPageRecord;
 
 // Writes the lines of the report onto one stream, in the order the run
 // produces them: the head, per file and page the detail lines, the summary
@@ -29,12 +33,26 @@ public:
     void printFileHeading(const std::string& src);
     void printPageHeading(const std::string& pageId);
     // One line per result region of a page and the page's "[OVERALL]" line.
+    // The class fields are one wider than the longest class registered in
+    // the run once the page's classes are: `longestClass` characters.
+    void printDetail(const NQPageRecord& page, std::size_t longestClass);
+    // The same from a match value, against the run's table after the page.
     void printDetail(const NQPageMatch& match, const NQClassTable& classes);
-    // One class-only line; `nameWidth` is the width of the class fields.
-    void printIdPair(const NQIdPair& pair, int nameWidth);
-    void printIdOverall(unsigned correct, unsigned total);
+    // The class-only lines of a page (one per result zone that has a zone of
+    // its id) and its "[OVERALL]" line. The class comparison registers the
+    // classes of each line just before writing it, so each line's class
+    // fields are one wider than the longest class met up to that line:
+    // `longestBefore` is the longest registered before the page.
+    void printIdDetail(const NQPageRecord& page, std::size_t longestBefore);
     // The three tables of the summary.
     void summary(const NQClassTable& classes, std::uint32_t fileCount);
+    // The sections of the analyses the run asked for, numbered from 04.
+    void printAnalyses(const NQRunAnalyses& analyses, const NQClassTable& classes);
+    // Sections after the summary, numbered `section`: precision, recall and
+    // F-score per class and threshold with their means; split and merge
+    // counts per class. The classes are listed in the order of `classes`.
+    void printSweep(const NQThresholdSweep& sweep, const NQClassTable& classes, int section);
+    void printSplitMerge(const NQSplitMerge& splits, const NQClassTable& classes, int section);
     // The time the evaluation finished.
     void printEnd();
 

@@ -25,11 +25,11 @@ struct NQFilePair {
     std::string gtFile;
     std::string visualFile;
     bool gtFound = true;  // false: the partner is missing and the pair is skipped
-    NQDocumentSource resultSource;
-    NQDocumentSource gtSource;
+    NQDocumentSource resultSource{};
+    NQDocumentSource gtSource{};
     // The stem of the names of the pair's pictures; empty: the result file's
     // name without its extension.
-    std::string outputStem;
+    std::string outputStem{};
 };
 
 // What the comparison made of one region. In the class-only comparison a
@@ -61,6 +61,10 @@ struct NQPageRecord {
     std::uint32_t gtZones = 0;
     std::vector<NQRegionRecord> result;
     std::vector<NQRegionRecord> gt;
+    // The classes this page registered first in the run's class table, in
+    // the order met: replayed in file order, they rebuild the table's order
+    // (and so the width of the detail lines) of a run split into parts.
+    std::vector<std::string> newClasses;
 
     static std::size_t count(const std::vector<NQRegionRecord>& side, NQOutcome outcome);
     std::size_t matched() const { return count(result, NQOutcome::Matched); }
@@ -96,6 +100,9 @@ struct NQPairRecord {
     std::string error;  // the message of an evaluation error, or why a file was refused
     std::string src;    // the result document's image name
     std::vector<NQPageRecord> pages;
+    // Classes first registered by a page that then could not be compared
+    // (an evaluation error): in the run's table, but on no page record.
+    std::vector<std::string> failedPageClasses;
 
     bool counted() const {
         return status == NQPairStatus::Compared || status == NQPairStatus::NoPages ||

@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <exception>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <sstream>
 
@@ -38,9 +39,11 @@
 #include "eval/NQInputPairing.h"
 #include "eval/NQJsonWriter.h"
 #include "eval/NQPairRunner.h"
+#include "eval/NQPartFile.h"
 #include "eval/NQPictureWriter.h"
 #include "eval/NQProgressLine.h"
 #include "eval/NQReportWriter.h"
+#include "eval/NQShard.h"
 #include "image/NQLogger.h"
 #include "imageio/NQSharedPageImages.h"
 #include "xml/NQInputReader.h"
@@ -117,6 +120,7 @@ NQWexa::NQWexa(int argc, char** argv) {
     foreign_.pageImageSuffix = options_.pageImageSuffix;
     if (options_.minScoreGiven)
         foreign_.minScore = options_.minScore;
+    analyses_ = NQRunAnalyses(options_);
 }
 
 NQWexa::~NQWexa() = default;
@@ -127,7 +131,7 @@ void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
 
 void NQWexa::addRequestedObservers() {
     if (options_.jsonMode)
-        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath));
+        addObserver(std::make_unique<NQJsonWriter>(options_.jsonPath, &analyses_));
     if (options_.pictureMode)
         addObserver(std::make_unique<NQPictureWriter>(options_.picturePath));
     if (NQProgressLine::wanted())
@@ -181,14 +185,31 @@ void NQWexa::doEval() {
     if (!options_.zoneClassMode)
         addType("unmatch");
 
-    std::ofstream report(options_.outputPath, std::ios::out | std::ios::trunc);
-    if (!report.is_open())
-        say("Report file " + options_.outputPath + " can not be written!!!");
+    // A run that writes a part writes no report: its lines go nowhere.
+    std::ofstream reportFile;
+    std::ostream discarded(nullptr);
+    if (!options_.partMode) {
+        reportFile.open(options_.outputPath, std::ios::out | std::ios::trunc);
+        if (!reportFile.is_open())
+            say("Report file " + options_.outputPath + " can not be written!!!");
+    }
+    std::ostream& report = options_.partMode ? discarded : reportFile;
 
     NQReportWriter writer(report, options_.zoneClassMode);
     writer.printIntro();
     writer.printHead(options_.commandLine, options_.detailMode);
-    const std::vector<NQFilePair> pairs = filePairs();
+    const std::vector<NQFilePair> allPairs = filePairs();
+    const NQShardSlice slice =
+        shardSlice(allPairs.size(), options_.shardIndex, options_.shardCount);
+    const std::vector<NQFilePair> pairs(allPairs.begin() + slice.begin,
+                                        allPairs.begin() + slice.end);
+    if (options_.partMode)
+        addObserver(std::make_unique<NQPartWriter>(options_.partPath,
+                                                   NQPartHeader{{},
+                                                                options_.shardIndex,
+                                                                options_.shardCount,
+                                                                allPairs.size(),
+                                                                filePairsFingerprint(allPairs)}));
     notify([&](NQRunObserver& o) { o.runStarted(options_, pairs.size()); });
     std::vector<std::unique_ptr<NQPairWork>> work(pairs.size());
     try {
@@ -200,7 +221,7 @@ void NQWexa::doEval() {
                 // Without observers nothing reads the page records.
                 NQPairRecord record = commitPair(*work[k], report, !observers_.empty());
                 work[k].reset();
-                record.index = k;
+                record.index = slice.begin + k;
                 notify([&](NQRunObserver& o) { o.pairFinished(record); });
             });
     } catch (const NQLoadXmlError&) {
@@ -209,14 +230,33 @@ void NQWexa::doEval() {
         throw;
     }
     writer.summary(classes_, fileCount);
+    writer.printAnalyses(analyses_, classes_);
     writer.printEnd();
     notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, true); });
+    complete_ = true;
+}
+
+int NQWexa::exitStatus() {
+    if (!options_.failUnderMode)
+        return 0;
+    if (!complete_) {
+        say("The run stopped early, which --fail-under counts as a failure");
+        return 1;
+    }
+    const double average = classes_.getAverageFScore(options_.zoneClassMode ? 0 : 1);
+    if (!(average < options_.failUnder))
+        return 0;
+    std::ostringstream line;
+    line << std::fixed << std::setprecision(2) << "The average F-score " << average << "% is below "
+         << options_.failUnder << "%";
+    say(line.str());
+    return 1;
 }
 
 NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string& gtFile,
                                 const std::string& visualFile, std::ostream& report) {
     const std::unique_ptr<NQPairWork> work =
-        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true, {}, {}, {}});
+        evaluatePair(NQFilePair{resultFile, gtFile, visualFile, true});
     return commitPair(*work, report, true);
 }
 
@@ -272,8 +312,8 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     for (std::size_t k = 0; k < work->pages.size(); ++k) {
         NQPagePairWork& page = work->pages[k];
         try {
-            page.match = std::make_unique<NQPageMatch>(
-                matcher_.match(*page.result, *page.gt, page.classes));
+            page.match =
+                std::make_unique<NQPageMatch>(matcher_.match(*page.result, *page.gt, page.classes));
         } catch (...) {
             work->failure = std::current_exception();
             work->pages.resize(k + 1);
@@ -319,6 +359,12 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pag
 
     // Nothing a file holds should end the run: a page that cannot be compared
     // ends this pair (counted so far) and the run goes on with the next one.
+    std::size_t known = classes_.getTypeCount();  // classes registered before the page
+    const auto classesSince = [this](std::size_t first) {
+        const std::vector<std::string>& names = classes_.getTypeNames();
+        return std::vector<std::string>(names.begin() + static_cast<std::ptrdiff_t>(first),
+                                        names.end());
+    };
     const std::string& resultFile = work.pair.resultFile;
     try {
         for (NQPagePairWork& pagePair : work.pages) {
@@ -334,6 +380,8 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pag
                 page = commitLPage(*pagePair.match, *pagePair.result, report, pageRecords);
             }
             page.number = record.pages.size() + 1;
+            page.newClasses = classesSince(known);
+            known = classes_.getTypeCount();
             const NQImage& image = pagePair.result->nqGetPageImageRef();
             notify([&](NQRunObserver& o) { o.pageCompared(record.files, page, image); });
             record.pages.push_back(std::move(page));
@@ -342,11 +390,13 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pag
         say("Evaluation Error at " + resultFile + ": " + e.what());
         record.status = NQPairStatus::EvaluationError;
         record.error = e.what();
+        record.failedPageClasses = classesSince(known);
         return record;
     } catch (...) {
         say("Evaluation Error at " + resultFile);
         record.status = NQPairStatus::EvaluationError;
         record.error = "unknown error";
+        record.failedPageClasses = classesSince(known);
         return record;
     }
 
@@ -373,31 +423,31 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
     return commitLPage(*match, resultPage, report, true);
 }
 
-NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
-                                 std::ostream& report, bool pageRecord) {
+NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,
+                                 bool pageRecord) {
     updateConfMatrix(match);
+    analyses_.addPage(match, classes_);
+    // Taken before the annotation appends the missed zones to the page.
+    // The detail lines are written from the record.
+    NQPageRecord page =
+        pageRecord || options_.detailMode ? NQPageRecord::fromMatch(match) : NQPageRecord();
+    page.pageId = resultPage.nqGetPageId();
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);
-        writer.printPageHeading(resultPage.nqGetPageId());
-        writer.printDetail(match, classes_);
+        writer.printPageHeading(page.pageId);
+        writer.printDetail(page, getTypeMaxLength());
     }
-    // Taken before the annotation appends the missed zones to the page.
-    NQPageRecord page = pageRecord ? NQPageRecord::fromMatch(match) : NQPageRecord();
-    page.pageId = resultPage.nqGetPageId();
     if (options_.visualMode)
         saveVisual(match, resultPage);
     return page;
 }
 
 NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostream& report) {
+    matcher_.mapClasses(resultPage, gtPage);
     classes_.addZoneTotals(static_cast<std::uint32_t>(resultPage.nqGetZoneList().size()),
                            static_cast<std::uint32_t>(gtPage.nqGetZoneList().size()));
-    NQReportWriter writer(report, options_.zoneClassMode);
-    if (options_.detailMode)
-        writer.printPageHeading(resultPage.nqGetPageId());
-
+    const std::size_t longestBefore = getTypeMaxLength();
     const std::vector<NQIdPair> pairs = matcher_.matchByID(resultPage, gtPage);
-    unsigned correct = 0;
     for (const NQIdPair& pair : pairs) {
         addType(pair.type);
         if (pair.partner == nullptr) {
@@ -407,18 +457,16 @@ NQPageRecord NQWexa::compareCPage(NQPage& resultPage, NQPage& gtPage, std::ostre
         }
         addType(pair.gtType);
         countPair(pair.type, pair.gtType);
-        if (pair.type == pair.gtType)
-            ++correct;
-        // The class fields are as wide as the longest class registered so far.
-        if (options_.detailMode)
-            writer.printIdPair(pair, static_cast<int>(getTypeMaxLength()) + 1);
         if (options_.visualMode)
             NQAnnotator::annotate(pair);
     }
-    if (options_.detailMode)
-        writer.printIdOverall(correct, static_cast<unsigned>(pairs.size()));
     NQPageRecord page = NQPageRecord::fromIdPairs(pairs, gtPage);
     page.pageId = resultPage.nqGetPageId();
+    if (options_.detailMode) {
+        NQReportWriter writer(report, options_.zoneClassMode);
+        writer.printPageHeading(page.pageId);
+        writer.printIdDetail(page, longestBefore);
+    }
     return page;
 }
 

@@ -11,6 +11,7 @@
 #include "eval/NQClassTable.h"
 #include "eval/NQMZone.h"
 #include "eval/NQPageMatcher.h"
+#include "eval/NQRunAnalyses.h"
 #include "eval/NQRunObserver.h"
 #include "eval/NQRunRecord.h"
 #include "eval/NQWexaOptions.h"
@@ -44,6 +45,10 @@ public:
     // pairs are read and compared on N threads; what the run writes, and
     // what the observers receive, is the same as with one.
     void doEval();
+    // The exit status of the run: 0, or with --fail-under 1 when the average
+    // F-score is below the bar or the run stopped early (the reason is said
+    // on standard output).
+    int exitStatus();
     // Adds a receiver of the run's records; call before doEval.
     void addObserver(std::unique_ptr<NQRunObserver> observer);
     // The file pairs of the run in the order they are evaluated. COCO files
@@ -105,6 +110,7 @@ public:
     // ---- read access to the configuration and the totals ----------------------
     const NQWexaOptions& getOptions() const { return options_; }
     const NQClassTable& getClassTable() const { return classes_; }
+    const NQRunAnalyses& getAnalyses() const { return analyses_; }
     bool isDirToDir() const { return options_.dirToDir; }
     bool isDirToFile() const { return options_.dirToFile; }
     bool isFileToDir() const { return options_.fileToDir; }
@@ -169,8 +175,10 @@ private:
     NQForeignReadOptions foreign_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;
+    NQRunAnalyses analyses_;      // -sweep, -splitmerge
     std::uint32_t fileCount = 0;  // file pairs whose two documents were read
     std::uint32_t missCount = 0;  // missed zones added to the visual file of the current pair
+    bool complete_ = false;       // doEval went through every file pair
     std::vector<std::unique_ptr<NQRunObserver>> observers_;
 };
 

@@ -10,12 +10,16 @@
 #include "eval/NQWexaOptions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include <boost/filesystem.hpp>
+
+#include "eval/NQThresholdSweep.h"
 
 namespace {
 
@@ -38,6 +42,13 @@ enum class Option {
     Reject,
     Json,
     Pictures,
+    Shard,
+    Part,
+    Sweep,
+    SplitMerge,
+    SplitCover,
+    Map,
+    FailUnder,
     Help,
     Version,
     Threads,
@@ -70,6 +81,16 @@ constexpr OptionEntry kOptions[] = {
     {"-naz", Option::Reject, "FILE", "drop zones whose class is listed in FILE"},
     {"-json", Option::Json, "FILE", "write the whole outcome as JSON into FILE"},
     {"-vimg", Option::Pictures, "DIR", "write a PNG picture of every compared page into DIR"},
+    {"-shard", Option::Shard, "K/N", "evaluate only the K-th of N slices of the file pairs"},
+    {"-part", Option::Part, "FILE",
+     "write the partial result for wexa merge instead of the report"},
+    {"-sweep", Option::Sweep, "LO:HI:STEP", "also score at the thresholds LO, LO+STEP, ... HI"},
+    {"-splitmerge", Option::SplitMerge, nullptr, "count split and merged ground-truth regions"},
+    {"-splitcover", Option::SplitCover, "PERCENT",
+     "least share of a region's ink in a split or merge (default 10)"},
+    {"-map", Option::Map, "FILE", "rename or drop classes first (gt|res NAME TARGET lines)"},
+    {"--fail-under", Option::FailUnder, "PERCENT",
+     "exit status 1 when the average F-score is below PERCENT"},
     {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
     {"-pageimg", Option::PageImageSuffix, "SUFFIX",
      "PAGE and COCO page images: insert SUFFIX before the extension"},
@@ -132,6 +153,44 @@ bool readWords(const std::string& file, std::vector<std::string>& words) {
     return true;
 }
 
+// "K/N" with 1 <= K <= N, both decimal numbers without sign or blanks.
+bool readShard(const std::string& text, std::uint32_t& index, std::uint32_t& count) {
+    const std::size_t slash = text.find('/');
+    const auto number = [](const std::string& digits, std::uint32_t& value) {
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        value = static_cast<std::uint32_t>(std::stoul(digits));
+        return true;
+    };
+    return slash != std::string::npos && number(text.substr(0, slash), index) &&
+           number(text.substr(slash + 1), count) && index >= 1 && index <= count;
+
+}
+
+// A whole word read as a finite decimal number.
+bool readNumber(const std::string& text, double& value) {
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// The whole text of a file; false when it cannot be read.
+bool readText(const std::string& file, std::string& text) {
+    if (isDirectory(file))
+        return false;
+    std::ifstream in(file, std::ios::binary);
+    if (!in.is_open())
+        return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return !in.bad();
+}
+
 // The value of -j: a whole number from 1 to the limit, nothing else.
 unsigned threadCount(const std::string& value) {
     const bool digits = !value.empty() && value.size() <= 3 &&
@@ -145,9 +204,8 @@ unsigned threadCount(const std::string& value) {
 
 // The value of -minscore: a finite decimal number and nothing else.
 double scoreValue(const std::string& value) {
-    char* end = nullptr;
-    const double score = std::strtod(value.c_str(), &end);
-    if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(score))
+    double score = 0;
+    if (!readNumber(value, score))
         endRun("The -minscore option requires a number.");
     return score;
 }
@@ -186,7 +244,8 @@ const char* NQWexaOptions::version() {
 
 std::string NQWexaOptions::usage() {
     std::string text =
-        "Usage: wexa -g GT -r RESULT [options]\n\n"
+        "Usage: wexa -g GT -r RESULT [options]\n"
+        "       wexa merge -o REPORT [-json FILE] PART...   (the parts of -shard runs)\n\n"
         "Compares the zones of page-segmentation results with the ground truth of the same\n"
         "pages and writes a report of counts, a confusion matrix and per-class scores.\n\n"
         "Options:\n";
@@ -223,9 +282,11 @@ bool NQWexaOptions::isMergeList(const std::string& name) const {
 
 void NQWexaOptions::parseOptions(int argc, char** argv) {
     commandLine.clear();
+    commandWords.clear();
     for (int i = 0; i < argc; ++i) {
         commandLine += argv[i];
         commandLine += ' ';
+        commandWords.emplace_back(argv[i]);
     }
 
     answerHelpOrVersion(argc, argv);
@@ -333,6 +394,50 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 if (!ensureDirectory(picturePath))
                     endRun("Picture path " + value + " can not be created!!!");
                 break;
+            case Option::Shard:
+                if (!readShard(value, shardIndex, shardCount))
+                    endRun("The -shard option requires K/N with 1 <= K <= N, not " + value + ".");
+                break;
+            case Option::Part:
+                partMode = true;
+                partPath = normalised(value);
+                break;
+            case Option::Sweep: {
+                std::string problem;
+                if (!NQThresholdSweep::parseRange(value, sweepThresholds, problem))
+                    endRun("The -sweep value " + value + " is not usable: " + problem + ".");
+                sweepMode = true;
+                sweepRange = value;
+                break;
+            }
+            case Option::SplitMerge:
+                splitMergeMode = true;
+                break;
+            case Option::SplitCover:
+                if (!readNumber(value, splitCover) || splitCover < 0 || splitCover > 100)
+                    endRun("The -splitcover option requires a percentage from 0 to 100.");
+                splitMergeMode = true;
+                break;
+            case Option::Map: {
+                std::string text;
+                if (!readText(value, text))
+                    endRun(value + " is not found");
+                std::vector<std::string> problems;
+                classMap = NQClassMap::parse(text, value, problems);
+                if (!problems.empty()) {
+                    for (std::size_t k = 0; k + 1 < problems.size(); ++k)
+                        std::cout << problems[k] << '\n';
+                    endRun(problems.back());
+                }
+                mapMode = true;
+                mapPath = normalised(value);
+                break;
+            }
+            case Option::FailUnder:
+                if (!readNumber(value, failUnder))
+                    endRun("The --fail-under option requires a number.");
+                failUnderMode = true;
+                break;
             case Option::Help:
             case Option::Version:
                 break;  // answered before the scan
@@ -343,12 +448,26 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
         endRun("-ac and -nac options can not be used together.");
     if (segOnlyMode && zoneClassMode)
         endRun("-segonly and -zoneclass options can not be used together.");
+    // Zones paired by id have no scores to sweep and no shared pixels.
+    if (sweepMode && zoneClassMode)
+        endRun("-sweep and -zoneclass options can not be used together.");
+    if (splitMergeMode && zoneClassMode)
+        endRun("-splitmerge and -zoneclass options can not be used together.");
+    // A part file carries the class table and the page records, not the
+    // sweep's tables or the split counts, so a merge could not give them.
+    if (partMode && sweepMode)
+        endRun("-part and -sweep options can not be used together.");
+    if (partMode && splitMergeMode)
+        endRun("-part and -splitmerge options can not be used together.");
     if (!gtGiven)
         endRun("This program requires \"-g [DIR | FILE]\" option. ");
     if (!resultGiven)
         endRun("This program requires \"-r [DIR | FILE]\" option. ");
+    // A run that writes a part writes no report, so it has no default to announce.
     if (!outputGiven) {
-        std::cout << "The Evaluation result will be exported to \"" << kDefaultReport << "\".\n";
+        if (!partMode)
+            std::cout << "The Evaluation result will be exported to \"" << kDefaultReport
+                      << "\".\n";
         outputPath = kDefaultReport;
     }
     if (!imageGiven) {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "eval/NQClassMap.h"
+#include "eval/NQSplitMerge.h"
+
 // Raised after the command line reader has written its one-line message: the
 // command layer ends the process with `status` and writes nothing else.
 class NQWexaExit : public std::exception {
@@ -45,6 +48,7 @@ struct NQWexaOptions {
     bool fileToFile = false;
     // Every command word, the program name first, each followed by one blank.
     std::string commandLine;
+    std::vector<std::string> commandWords;  // the same words, one per entry
     double matchThreshold = 80.0;
     double mergeThreshold = 80.0;
     bool thresholdGiven = false;
@@ -69,6 +73,27 @@ struct NQWexaOptions {
     std::string jsonPath;
     bool pictureMode = false;  // "-vimg": a PNG picture per compared page into picturePath
     std::string picturePath;
+    // "-shard K/N": the run takes the K-th of N slices of its file pairs
+    // (1 <= K <= N); 1/1 is the whole list.
+    std::uint32_t shardIndex = 1;
+    std::uint32_t shardCount = 1;
+    bool partMode = false;  // "-part": the partial result goes to partPath instead of a report
+    std::string partPath;
+    // "-sweep LO:HI:STEP": the evaluation repeated at each of these thresholds.
+    bool sweepMode = false;
+    std::string sweepRange;
+    std::vector<double> sweepThresholds;
+    // "-splitmerge", "-splitcover PERCENT": split and merge counts, with the
+    // least share of a ground-truth region's ink that makes a part.
+    bool splitMergeMode = false;
+    double splitCover = NQSplitMerge::kDefaultFairShare;
+    // "-map FILE": class names of either side renamed or dropped before matching.
+    bool mapMode = false;
+    std::string mapPath;
+    NQClassMap classMap;
+    // "--fail-under PERCENT": exit status 1 when the average F-score is below it.
+    bool failUnderMode = false;
+    double failUnder = 0.0;
     // "-pageimg": inserted in front of the extension of the page image names
     // that PAGE and COCO files give (NAME.tif -> NAME_B.tif for "_B").
     std::string pageImageSuffix;

@@ -115,3 +115,27 @@ const char* nqInputFormatName(NQInputFormat format) {
     }
     return "native XML";
 }
+
+const char* nqInputFormatKey(NQInputFormat format) {
+    switch (format) {
+        case NQInputFormat::NQ_PAGE_XML:
+            return "page";
+        case NQInputFormat::NQ_COCO_JSON:
+            return "coco";
+        case NQInputFormat::NQ_DETECTION_LIST:
+            return "detections";
+        case NQInputFormat::NQ_NATIVE_XML:
+            break;
+    }
+    return "native";
+}
+
+bool nqInputFormatFromKey(const std::string& key, NQInputFormat& format) {
+    for (const NQInputFormat f : {NQInputFormat::NQ_NATIVE_XML, NQInputFormat::NQ_PAGE_XML,
+                                  NQInputFormat::NQ_COCO_JSON, NQInputFormat::NQ_DETECTION_LIST})
+        if (key == nqInputFormatKey(f)) {
+            format = f;
+            return true;
+        }
+    return false;
+}

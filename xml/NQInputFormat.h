@@ -21,6 +21,10 @@ NQInputFormat nqDetectInputFormat(const std::string& file);
 NQInputFormat nqDetectInputFormatOfText(std::string_view head);
 // "native XML", "PAGE XML", "COCO JSON", "detection list".
 const char* nqInputFormatName(NQInputFormat format);
+// The short key of a format in files that record it: "native", "page",
+// "coco", "detections"; and back (false for any other text).
+const char* nqInputFormatKey(NQInputFormat format);
+bool nqInputFormatFromKey(const std::string& key, NQInputFormat& format);
 
 // One document of an evaluation input: a file of one document (our own
 // format, PAGE), or one page of a COCO file.

@@ -239,6 +239,19 @@ TEST_F(CocoExamples, GiveTheNumbersOfTheSameZonesInOurOwnFormat) {
         EXPECT_NE(nqtest::readFile(work.file(std::string("vis/res.") + page + ".evl.xml"))
                       .find("<NQ_PAGE src=\"" + std::string(page) + ".tif\""),
                   std::string::npos);
+    // A run split into shards and merged keeps every file's formats.
+    for (const char* shard : {"1/2", "2/2"})
+        ASSERT_EQ(
+            e2e::runWexa(work.path(), {"-g", "gt.json", "-r", "res.json", "-i", "images", "-shard",
+                                       shard, "-part", std::string("part") + shard[0]})
+                .status,
+            0);
+    ASSERT_EQ(e2e::runWexa(work.path(),
+                           {"merge", "-o", "merged.txt", "-json", "merged.json", "part1", "part2"})
+                  .status,
+              0);
+    EXPECT_EQ(readJson(work.file("merged.json"))["files"],
+              readJson(work.file("coco1.json"))["files"]);
     // Without -minscore the weak detection counts as one more result zone.
     ASSERT_EQ(run({"-g", "gt.json", "-r", "dets.json"}, "all").status, 0);
     EXPECT_EQ(readJson(work.file("all.json"))["summary"]["resultZones"],
