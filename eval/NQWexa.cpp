@@ -32,6 +32,7 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <regex>
 #include <sstream>
 
 #include "docmodel/NQDocument.h"
@@ -61,6 +62,14 @@ NQDocumentSource sourceOf(const NQDocumentSource& given, const std::string& file
     return source;
 }
 
+// A library message without the place it comes from: "NQPageImageLoader:69:
+// <NQImageFactory::nqLoadImageAtPage()> Unsupported file format x.tif"
+// gives "Unsupported file format x.tif".
+std::string plainReason(const std::string& message) {
+    static const std::regex place("^[A-Za-z0-9_]+:[0-9]+: (<[^>]*> )?");
+    return std::regex_replace(message, place, "");
+}
+
 // Reads one document with its page images. Every failure the readers throw
 // (a page image that is missing or unreadable, a zone tree that breaks the
 // model's rules, a PAGE or COCO file refused, ...) comes back as false,
@@ -79,7 +88,7 @@ bool readDocument(const NQInputReader& reader, const NQDocumentSource& source,
         problem = refused.reason();
     } catch (const std::exception& failed) {
         if (source.format != NQInputFormat::NQ_NATIVE_XML)
-            problem = failed.what();
+            problem = plainReason(failed.what());
     } catch (...) {
     }
     return false;

@@ -276,7 +276,7 @@ protected:
         const std::string gt = e2e::documentXml(
             "page.tif", 100, 60,
             {{e2e::zone("r1", 20, 20, 10, 10, "text"), e2e::zone("r2", 60, 30, 20, 20, "image")}});
-        for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"})
+        for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml", "e.xml"})
             ws.write(std::string("gt/") + name, gt);
     }
     e2e::Workspace ws;
@@ -292,6 +292,8 @@ TEST_F(BadInput, PageFilesAreNamedWithWhatIsWrongAndTheRunGoesOn) {
     ws.write("res/b.xml", "<PcGts><Page imageFilename=\"page.tif\">");
     ws.write("res/c.xml", pageXml("scan.tif", ""));
     ws.write("res/d.xml", "[]");
+    ws.write("res/e.xml", pageXml("garbage.tif", ""));
+    ws.write("images/garbage.tif", "not an image");
     const e2e::Run run = e2e::runWexa(
         ws.path(), {"-g", "gt", "-r", "res", "-i", "images", "-o", "r.txt", "-json", "r.json"});
     EXPECT_EQ(run.out,
@@ -302,7 +304,8 @@ TEST_F(BadInput, PageFilesAreNamedWithWhatIsWrongAndTheRunGoesOn) {
               "File read Error at res/c.xml: page image scan.tif not found (tried res/scan.tif, "
               "images/scan.tif)\n"
               "File read Error at res/d.xml: is a COCO file of many pages, which is read when -g "
-              "or -r names it\n");
+              "or -r names it\n"
+              "File read Error at res/e.xml: Unsupported file format images/garbage.tif\n");
     EXPECT_NE(ws.read("r.txt").find("- Number of Files : 1\n"), std::string::npos);
     const json outcome = readJson(ws.file("r.json"));
     EXPECT_EQ(outcome["files"][2]["status"], "resultReadError");
@@ -329,7 +332,8 @@ TEST_F(BadInput, CocoFilesAreNamedWithWhatIsWrongAndTheRunGoesOn) {
   {"id": 9, "image_id": 1, "category_id": 1, "bbox": [20, 20, 10, 10]},
   {"id": 10, "image_id": 1, "category_id": 2, "bbox": [60, 30, 20, 20]}]})");
     ws.write("bad.json", "{\"images\": [");
-    fs::remove(ws.file("gt/b.xml"));
+    for (const char* name : {"gt/b.xml", "gt/e.xml"})
+        fs::remove(ws.file(name));
     const e2e::Run folder = e2e::runWexa(
         ws.path(), {"-g", "gt.json", "-r", "gt", "-i", "images", "-o", "r.txt", "-j", "2"});
     EXPECT_EQ(folder.out,
