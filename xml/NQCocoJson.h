@@ -68,7 +68,9 @@ public:
     // detection list is evaluated against): one page holding this file's
     // annotations of that image, classes named by `categories`. The page
     // image is the image's file name looked up in `imageFolder`, then by its
-    // base name there; NQInputError when it is not found.
+    // base name there (taken from `sharedImages` when another document of
+    // the same work decoded it, and kept there); NQInputError when it is not
+    // found.
     NQDocument nqReadDocument(const NQCocoImage& image, const Categories& categories,
                               const std::string& imageFolder,
                               const NQForeignReadOptions& options = {},
