@@ -282,20 +282,34 @@ private:
 
 // ---- the C-shaped frames that libjpeg may jump back to ------------------------------
 
-// Creates the decompressor and sets its source: the file when given, else the buffer.
+// Where a decompressor reads from: the file when given, else the buffer.
+struct JpegSource {
+    std::FILE* file = nullptr;
+    const void* buffer = nullptr;
+    int size = 0;
+};
+
+// Creates the decompressor and sets its source. The source is passed by
+// address so that nothing the frame reads lives in a register that the jump
+// back could clobber.
+bool createWithSource(Decompressor* d, const JpegSource* source) {
+    if (setjmp(d->errors.jump))
+        return false;
+    jpeg_create_decompress(&d->cinfo);
+    if (source->file != nullptr)
+        jpeg_stdio_src(&d->cinfo, source->file);
+    else
+        NQJPGImage::nqSetupMemSrcMgr(&d->cinfo, source->buffer, source->size);
+    return true;
+}
+
 bool openDecompressor(Decompressor* d, std::FILE* file, const void* buffer, int size) {
     d->cinfo.err = installErrorManager(d->errors);
     // Marked first: creation can fail after it has allocated, and destroying
     // a decompressor that was never created is harmless.
     d->created = true;
-    if (setjmp(d->errors.jump))
-        return false;
-    jpeg_create_decompress(&d->cinfo);
-    if (file != nullptr)
-        jpeg_stdio_src(&d->cinfo, file);
-    else
-        NQJPGImage::nqSetupMemSrcMgr(&d->cinfo, buffer, size);
-    return true;
+    const JpegSource source{file, buffer, size};
+    return createWithSource(d, &source);
 }
 
 bool readHeader(jpeg_decompress_struct* cinfo, JpegErrorManager* errors) {

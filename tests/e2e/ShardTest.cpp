@@ -281,7 +281,7 @@ TEST_F(ShardWorkspace, ShardTakesItsSliceAndBadValuesEndTheRun) {
 // ---- Slurm --------------------------------------------------------------------------------
 
 TEST_F(ShardWorkspace, SlurmJobArrayAndMergeJobGiveTheSingleRunsReport) {
-    if (!commandFound("sbatch") || std::system("timeout 10 sinfo >/dev/null 2>&1") != 0)
+    if (!commandFound("sbatch") || std::system("timeout 4 sinfo >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "no Slurm cluster answers";
     ASSERT_EQ(e2e::runWexa(ws.path(),
                            {"-g", "gt", "-r", "res", "-i", "images", "-detail", "-o", "single.txt"})
