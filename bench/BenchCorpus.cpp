@@ -715,16 +715,16 @@ PageZones zonesOf(const std::vector<Block>& blocks, Random& random) {
 
 void appendZones(NQPage& page, const std::vector<ZoneSpec>& zones, char prefix) {
     int n = 0;
-    for (const ZoneSpec& spec : zones) {
-        auto* zone = new NQZone(prefix + std::to_string(++n), spec.box.left, spec.box.top,
-                                spec.box.right - spec.box.left, spec.box.bottom - spec.box.top);
-        zone->nqSetTag("qola_type", spec.type);
-        if (!spec.polygon.empty())
-            zone->nqSetTag("polygon", spec.polygon);
-        if (!spec.lineId.empty())
-            zone->nqSetTag("lineID", spec.lineId);
-        if (!spec.orientation.empty())
-            zone->nqSetTag("orientationD", spec.orientation);
+    for (const ZoneSpec& drawn : zones) {
+        auto* zone = new NQZone(prefix + std::to_string(++n), drawn.box.left, drawn.box.top,
+                                drawn.box.right - drawn.box.left, drawn.box.bottom - drawn.box.top);
+        zone->nqSetTag("qola_type", drawn.type);
+        if (!drawn.polygon.empty())
+            zone->nqSetTag("polygon", drawn.polygon);
+        if (!drawn.lineId.empty())
+            zone->nqSetTag("lineID", drawn.lineId);
+        if (!drawn.orientation.empty())
+            zone->nqSetTag("orientationD", drawn.orientation);
         page.nqAppendZone(zone);
     }
 }
