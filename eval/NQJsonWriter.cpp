@@ -34,6 +34,12 @@ json optionalNumber(const std::optional<double>& value) {
     return value ? json(*value) : json(nullptr);
 }
 
+// The format of a document's file; null when the pair was made from names
+// alone and never read.
+json formatJson(const NQDocumentSource& source) {
+    return source.file.empty() ? json(nullptr) : json(nqInputFormatKey(source.format));
+}
+
 json rectJson(const NQRectShape& r) {
     return json{{"x", r.x}, {"y", r.y}, {"width", r.width}, {"height", r.height}};
 }
@@ -190,13 +196,16 @@ void NQJsonWriter::runStarted(const NQWexaOptions& options, std::size_t pairCoun
 }
 
 void NQJsonWriter::pairFinished(const NQPairRecord& pair) {
-    json file{{"result", pair.files.resultFile},
-              {"groundTruth", pair.files.gtFile},
-              {"status", pairStatusName(pair.status)},
-              {"counted", pair.counted()},
-              {"image", pair.counted() ? json(pair.src) : json(nullptr)},
-              {"error", pair.error.empty() ? json(nullptr) : json(pair.error)},
-              {"pages", json::array()}};
+    json file{
+        {"result", pair.files.resultFile},
+        {"groundTruth", pair.files.gtFile},
+        {"resultFormat", formatJson(pair.files.resultSource)},
+        {"groundTruthFormat", pair.files.gtFound ? formatJson(pair.files.gtSource) : json(nullptr)},
+        {"status", pairStatusName(pair.status)},
+        {"counted", pair.counted()},
+        {"image", pair.counted() ? json(pair.src) : json(nullptr)},
+        {"error", pair.error.empty() ? json(nullptr) : json(pair.error)},
+        {"pages", json::array()}};
     for (const NQPageRecord& page : pair.pages)
         file["pages"].push_back(pageJson(page));
     document_->files.push_back(std::move(file));

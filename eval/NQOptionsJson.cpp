@@ -79,6 +79,11 @@ json optionsToJson(const NQWexaOptions& o) {
     // Present only with -map, so that files of runs without it stay as they were.
     if (o.mapMode)
         options["map"] = o.classMap.ruleLines();
+    // The same for the settings of the PAGE and COCO readers.
+    if (!o.pageImageSuffix.empty())
+        options["pageImageSuffix"] = o.pageImageSuffix;
+    if (o.minScoreGiven)
+        options["minScore"] = o.minScore;
     return options;
 }
 
@@ -122,5 +127,10 @@ NQWexaOptions optionsFromJson(const json& j) {
         if (!problems.empty())
             throw std::invalid_argument(problems.front());
     }
+    if (j.contains("pageImageSuffix"))
+        o.pageImageSuffix = j.at("pageImageSuffix").get<std::string>();
+    o.minScoreGiven = j.contains("minScore");
+    if (o.minScoreGiven)
+        o.minScore = j.at("minScore").get<double>();
     return o;
 }

@@ -25,6 +25,7 @@
 
 #include "eval/NQOptionsJson.h"
 #include "eval/NQShard.h"
+#include "xml/NQInputFormat.h"
 
 namespace {
 
@@ -180,6 +181,22 @@ NQPairStatus statusValue(const json& value) {
     throw Fault("a file's status \"" + name + "\" is unknown");
 }
 
+// The format of a file of a pair, when it is known; parts written before
+// formats were recorded have none.
+json formatKey(const NQDocumentSource& source) {
+    return source.file.empty() ? json(nullptr) : json(nqInputFormatKey(source.format));
+}
+
+void readFormat(const json& pair, const char* key, const std::string& file,
+                NQDocumentSource& source) {
+    const auto found = pair.find(key);
+    if (found == pair.end() || found->is_null())
+        return;
+    if (!found->is_string() || !nqInputFormatFromKey(found->get<std::string>(), source.format))
+        throw Fault(std::string(key) + " is not a known format");
+    source.file = file;
+}
+
 // Reads the records of a part; class numbers are looked up in its class list.
 class RecordReader {
 public:
@@ -194,6 +211,8 @@ public:
         pair.files.gtFile = textValue(member(j, "groundTruth"), "a ground-truth file");
         pair.files.visualFile = textValue(member(j, "visual"), "a visual file");
         pair.files.gtFound = boolValue(member(j, "gtFound"), "gtFound");
+        readFormat(j, "resultFormat", pair.files.resultFile, pair.files.resultSource);
+        readFormat(j, "groundTruthFormat", pair.files.gtFile, pair.files.gtSource);
         pair.status = statusValue(member(j, "status"));
         pair.error = textValue(member(j, "error"), "an error");
         pair.src = textValue(member(j, "src"), "an image name");
@@ -437,6 +456,8 @@ void NQPartWriter::pairFinished(const NQPairRecord& pair) {
                     {"groundTruth", textJson(pair.files.gtFile)},
                     {"visual", textJson(pair.files.visualFile)},
                     {"gtFound", pair.files.gtFound},
+                    {"resultFormat", formatKey(pair.files.resultSource)},
+                    {"groundTruthFormat", formatKey(pair.files.gtSource)},
                     {"status", pairStatusName(pair.status)},
                     {"error", textJson(pair.error)},
                     {"src", textJson(pair.src)},

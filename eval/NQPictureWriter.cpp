@@ -146,7 +146,10 @@ NQImage NQPictureWriter::render(const NQPageRecord& page, const NQImage& pageIma
 
 void NQPictureWriter::pageCompared(const NQFilePair& files, const NQPageRecord& page,
                                    const NQImage& pageImage) {
-    const std::string path = dir_ + "/" + pictureName(files.resultFile, page.number);
+    const std::string path = dir_ + "/" +
+                             (files.outputStem.empty() ? pictureName(files.resultFile, page.number)
+                                                       : files.outputStem + ".page" +
+                                                             std::to_string(page.number) + ".png");
     try {
         render(page, pageImage).nqSaveImage(path.c_str());
     } catch (const NQException&) {

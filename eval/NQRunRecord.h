@@ -9,18 +9,27 @@
 
 #include "docmodel/NQPolygon.h"
 #include "docmodel/NQShape.h"
+#include "xml/NQInputFormat.h"
 
 class NQPage;
 struct NQIdPair;
 struct NQPageMatch;
 
-// One result file of a run with its ground-truth partner and the name of its
-// annotated copy.
+// One result document of a run with its ground-truth partner and the name of
+// its annotated copy. resultFile and gtFile are the names under which the run
+// reports the two: the file, or "FILE (image NAME)" for a page of a COCO file.
+// The sources say what is read; a pair made from names alone (empty sources)
+// reads the two files in whatever format their content shows.
 struct NQFilePair {
     std::string resultFile;
     std::string gtFile;
     std::string visualFile;
     bool gtFound = true;  // false: the partner is missing and the pair is skipped
+    NQDocumentSource resultSource{};
+    NQDocumentSource gtSource{};
+    // The stem of the names of the pair's pictures; empty: the result file's
+    // name without its extension.
+    std::string outputStem{};
 };
 
 // What the comparison made of one region. In the class-only comparison a
@@ -88,7 +97,7 @@ struct NQPairRecord {
     std::size_t index = 0;  // position in the run's list of pairs
     NQFilePair files;
     NQPairStatus status = NQPairStatus::Compared;
-    std::string error;  // the message of an evaluation error
+    std::string error;  // the message of an evaluation error, or why a file was refused
     std::string src;    // the result document's image name
     std::vector<NQPageRecord> pages;
     // Classes first registered by a page that then could not be compared

@@ -1,12 +1,14 @@
 // The run over the file pairs and the comparison of their pages.
 //
 // The run is driven by the result side: every XML file of the result
-// directory is looked for, by name, in the ground-truth directory. Each pair
-// is read, compared page by page in step, and, with -v, written back
-// annotated. The work is done by the parts (options, matcher, class table,
-// report writer, annotator); this file only puts them in order. What each
-// page and pair gave is handed, as records, to the run's observers (JSON,
-// pictures, progress line), which never see the report stream.
+// directory is looked for, by name, in the ground-truth directory. Files may
+// be in our own format, PAGE XML or COCO JSON, told by their content; a COCO
+// file is many pages, each paired on its own (NQInputPairing). Each pair is
+// read, compared page by page in step, and, with -v, written back annotated
+// in our own format. The work is done by the parts (options, matcher, class
+// table, report writer, annotator); this file only puts them in order. What
+// each page and pair gave is handed, as records, to the run's observers
+// (JSON, pictures, progress line), which never see the report stream.
 //
 // A pair is handled in two steps (see NQPairRunner). Its work reads both
 // documents and matches their pages; it changes nothing but the pair's own
@@ -30,12 +32,12 @@
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <regex>
 #include <sstream>
-
-#include <boost/filesystem.hpp>
 
 #include "docmodel/NQDocument.h"
 #include "eval/NQAnnotator.h"
+#include "eval/NQInputPairing.h"
 #include "eval/NQJsonWriter.h"
 #include "eval/NQPairRunner.h"
 #include "eval/NQPartFile.h"
@@ -45,41 +47,56 @@
 #include "eval/NQShard.h"
 #include "image/NQLogger.h"
 #include "imageio/NQSharedPageImages.h"
+#include "xml/NQInputReader.h"
 #include "xml/NQxml.h"
 
 namespace {
 
-namespace fs = boost::filesystem;
-
-bool pathExists(const std::string& path) {
-    boost::system::error_code ignored;
-    return fs::exists(path, ignored);
+// What a file is, when a pair was made from names alone.
+NQDocumentSource sourceOf(const NQDocumentSource& given, const std::string& file) {
+    if (!given.file.empty())
+        return given;
+    NQDocumentSource source;
+    source.file = file;
+    source.format = nqDetectInputFormat(file);
+    return source;
 }
 
-// "evl." in front of the last three characters: p001.xml -> p001.evl.xml.
-// A name of fewer than three characters gets it in front.
-std::string visualName(const std::string& name) {
-    std::string visual = name;
-    visual.insert(name.size() >= 3 ? name.size() - 3 : 0, "evl.");
-    return visual;
+// A library message without the place it comes from: "NQPageImageLoader:69:
+// <NQImageFactory::nqLoadImageAtPage()> Unsupported file format x.tif"
+// gives "Unsupported file format x.tif".
+std::string plainReason(const std::string& message) {
+    static const std::regex place("^[A-Za-z0-9_]+:[0-9]+: (<[^>]*> )?");
+    return std::regex_replace(message, place, "");
 }
 
-// Reads one XML file with its page images. Every failure the reader throws
+// Reads one document with its page images. Every failure the readers throw
 // (a page image that is missing or unreadable, a zone tree that breaks the
-// model's rules, ...) comes back as false, except a file that cannot be
-// opened at all, which ends the run.
-bool readDocument(const std::string& file, const std::string& imageDir, NQDocument& document,
-                  NQSharedPageImages& images, std::ostream& messages) {
+// model's rules, a PAGE or COCO file refused, ...) comes back as false,
+// except a file of our own format that cannot be opened at all, which ends
+// the run. `problem` then says what is wrong with a PAGE or COCO file; files
+// of our own format are reported by name alone, as they always were.
+bool readDocument(const NQInputReader& reader, const NQDocumentSource& source,
+                  const NQForeignReadOptions& foreign, NQDocument& document,
+                  NQSharedPageImages& images, std::ostream& messages, std::string& problem) {
     try {
-        NQxml reader;
-        reader.nqSetMessageStream(messages);
-        document = reader.nqReadFromXmlFile(file, imageDir, &images);
+        document = reader.nqRead(source, foreign, messages, &images);
         return true;
     } catch (const NQLoadXmlError&) {
         throw;
+    } catch (const NQInputError& refused) {
+        problem = refused.reason();
+    } catch (const std::exception& failed) {
+        if (source.format != NQInputFormat::NQ_NATIVE_XML)
+            problem = plainReason(failed.what());
     } catch (...) {
-        return false;
     }
+    return false;
+}
+
+// "File read Error at FILE", with what is wrong when it is known.
+std::string readErrorLine(const std::string& file, const std::string& problem) {
+    return "File read Error at " + file + (problem.empty() ? "" : ": " + problem);
 }
 
 }  // namespace
@@ -102,12 +119,20 @@ struct NQPairWork {
     std::unique_ptr<NQDocument> result, gt;
     std::vector<NQPagePairWork> pages;
     std::exception_ptr failure;  // why matching the last page of `pages` failed
+    std::string problem;         // what is wrong with a PAGE or COCO file that was not read
 };
 
 NQWexa::NQWexa(int argc, char** argv) {
     options_.parseOptions(argc, argv);
+    reader_ = std::make_unique<NQInputReader>(options_.imagePath);
+    foreign_.lineIdMode = options_.lineIdMode;
+    foreign_.pageImageSuffix = options_.pageImageSuffix;
+    if (options_.minScoreGiven)
+        foreign_.minScore = options_.minScore;
     analyses_ = NQRunAnalyses(options_);
 }
+
+NQWexa::~NQWexa() = default;
 
 void NQWexa::addObserver(std::unique_ptr<NQRunObserver> observer) {
     observers_.push_back(std::move(observer));
@@ -158,38 +183,10 @@ void NQWexa::printEnd(std::ostream& report) const {
     NQReportWriter(report, options_.zoneClassMode).printEnd();
 }
 
-std::vector<NQFilePair> NQWexa::filePairs() const {
-    std::vector<NQFilePair> pairs;
-    if (options_.fileToFile) {
-        pairs.push_back(NQFilePair{options_.resultPath, options_.gtPath,
-                                   options_.visualPath + "/" + visualName(options_.resultPath)});
-        return pairs;
-    }
-    if (!options_.dirToDir)
-        return pairs;
-
-    std::vector<std::string> names;
-    boost::system::error_code failed;
-    for (fs::directory_iterator entry(options_.resultPath, failed), end; !failed && entry != end;
-         entry.increment(failed)) {
-        boost::system::error_code ignored;
-        if (fs::is_directory(entry->status(ignored)))
-            continue;
-        const std::string name = entry->path().filename().string();
-        if (name.find(".xml") == std::string::npos || name.compare(0, 10, "QOLAConfig") == 0)
-            continue;
-        names.push_back(name);
-    }
-    if (failed)  // listed before the run starts, so no observer is drawing yet
-        std::cout << "Result path " << options_.resultPath << " can not be read!!!\n";
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        NQFilePair pair{options_.resultPath + "/" + name, options_.gtPath + "/" + name,
-                        options_.visualPath + "/" + visualName(name)};
-        pair.gtFound = pathExists(pair.gtFile);
-        pairs.push_back(pair);
-    }
-    return pairs;
+std::vector<NQFilePair> NQWexa::filePairs() {
+    // Listed before the run starts, so no observer is drawing yet.
+    return nqListInputPairs(options_, *reader_,
+                            [](const std::string& line) { std::cout << line << '\n'; });
 }
 
 void NQWexa::doEval() {
@@ -275,8 +272,11 @@ NQPairRecord NQWexa::compareDoc(const std::string& resultFile, const std::string
 std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     auto work = std::make_unique<NQPairWork>();
     work->pair = pair;
+    // A pair listed by name alone learns its formats here, off the run's thread.
+    work->pair.resultSource = sourceOf(pair.resultSource, pair.resultFile);
     if (!pair.gtFound)
         return work;
+    work->pair.gtSource = sourceOf(pair.gtSource, pair.gtFile);
     // Whatever the library logs on standard output while this pair is read
     // is shown with the pair's other lines.
     const NQLogger::Capture capture(work->messages);
@@ -285,17 +285,21 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     // Both documents almost always name the same page image: it is decoded
     // for the result and handed to the ground truth as it is.
     NQSharedPageImages images;
+    std::string problem;
     try {
         work->stage = NQPairWork::Stage::ResultUnread;
-        if (!readDocument(pair.resultFile, options_.imagePath, *work->result, images,
-                          work->messages)) {
-            work->messages << "File read Error at " << pair.resultFile << '\n';
+        if (!readDocument(*reader_, work->pair.resultSource, foreign_, *work->result, images,
+                          work->messages, problem)) {
+            work->messages << readErrorLine(pair.resultFile, problem) << '\n';
+            work->problem = problem;
             return work;
         }
         work->messages << pair.resultFile << '\n';
         work->stage = NQPairWork::Stage::GtUnread;
-        if (!readDocument(pair.gtFile, options_.imagePath, *work->gt, images, work->messages)) {
-            work->messages << "File read Error at " << pair.gtFile << '\n';
+        if (!readDocument(*reader_, work->pair.gtSource, foreign_, *work->gt, images,
+                          work->messages, problem)) {
+            work->messages << readErrorLine(pair.gtFile, problem) << '\n';
+            work->problem = problem;
             return work;
         }
     } catch (const NQLoadXmlError&) {
@@ -317,8 +321,8 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
     for (std::size_t k = 0; k < work->pages.size(); ++k) {
         NQPagePairWork& page = work->pages[k];
         try {
-            page.match = std::make_unique<NQPageMatch>(
-                matcher_.match(*page.result, *page.gt, page.classes));
+            page.match =
+                std::make_unique<NQPageMatch>(matcher_.match(*page.result, *page.gt, page.classes));
         } catch (...) {
             work->failure = std::current_exception();
             work->pages.resize(k + 1);
@@ -341,9 +345,11 @@ NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pag
             return record;
         case NQPairWork::Stage::ResultUnread:
             record.status = NQPairStatus::ResultReadError;
+            record.error = work.problem;
             return record;
         case NQPairWork::Stage::GtUnread:
             record.status = NQPairStatus::GtReadError;
+            record.error = work.problem;
             return record;
         case NQPairWork::Stage::Read:
             break;
@@ -426,14 +432,14 @@ NQPageRecord NQWexa::compareLPage(NQPage& resultPage, NQPage& gtPage, std::ostre
     return commitLPage(*match, resultPage, report, true);
 }
 
-NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage,
-                                 std::ostream& report, bool pageRecord) {
+NQPageRecord NQWexa::commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,
+                                 bool pageRecord) {
     updateConfMatrix(match);
     analyses_.addPage(match, classes_);
     // Taken before the annotation appends the missed zones to the page.
     // The detail lines are written from the record.
-    NQPageRecord page = pageRecord || options_.detailMode ? NQPageRecord::fromMatch(match)
-                                                          : NQPageRecord();
+    NQPageRecord page =
+        pageRecord || options_.detailMode ? NQPageRecord::fromMatch(match) : NQPageRecord();
     page.pageId = resultPage.nqGetPageId();
     if (options_.detailMode) {
         NQReportWriter writer(report, options_.zoneClassMode);

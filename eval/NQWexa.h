@@ -15,7 +15,9 @@
 #include "eval/NQRunObserver.h"
 #include "eval/NQRunRecord.h"
 #include "eval/NQWexaOptions.h"
+#include "xml/NQForeignInput.h"
 
+class NQInputReader;
 class NQPage;
 class NQZone;
 struct NQPairWork;
@@ -30,6 +32,7 @@ public:
     // Reads the options; a problem is reported on standard output and raised
     // as NQWexaExit (status 0) before any file is written.
     NQWexa(int argc, char** argv);
+    ~NQWexa();
     NQWexa(const NQWexa&) = delete;
     NQWexa& operator=(const NQWexa&) = delete;
 
@@ -48,8 +51,10 @@ public:
     int exitStatus();
     // Adds a receiver of the run's records; call before doEval.
     void addObserver(std::unique_ptr<NQRunObserver> observer);
-    // The file pairs of the run in the order they are evaluated.
-    std::vector<NQFilePair> filePairs() const;
+    // The file pairs of the run in the order they are evaluated. COCO files
+    // are parsed here, once, and kept for the reading of their pages; what
+    // is wrong with them is said on standard output.
+    std::vector<NQFilePair> filePairs();
     // Reads and compares one pair; the record says what came of it.
     NQPairRecord compareDoc(const std::string& resultFile, const std::string& gtFile,
                             const std::string& visualFile, std::ostream& report);
@@ -165,6 +170,9 @@ private:
                              bool pageRecord);
 
     NQWexaOptions options_;
+    // The readers of every input format, and their settings from the options.
+    std::unique_ptr<NQInputReader> reader_;
+    NQForeignReadOptions foreign_;
     NQPageMatcher matcher_{options_};
     NQClassTable classes_;
     NQRunAnalyses analyses_;      // -sweep, -splitmerge

@@ -51,7 +51,9 @@ enum class Option {
     FailUnder,
     Help,
     Version,
-    Threads
+    Threads,
+    PageImageSuffix,
+    MinScore
 };
 
 struct OptionEntry {
@@ -90,6 +92,9 @@ constexpr OptionEntry kOptions[] = {
     {"--fail-under", Option::FailUnder, "PERCENT",
      "exit status 1 when the average F-score is below PERCENT"},
     {"-j", Option::Threads, "THREADS", "read and compare THREADS file pairs at a time (1 to 64)"},
+    {"-pageimg", Option::PageImageSuffix, "SUFFIX",
+     "PAGE and COCO page images: insert SUFFIX before the extension"},
+    {"-minscore", Option::MinScore, "SCORE", "leave out COCO detections scored below SCORE"},
     {"-h", Option::Help, nullptr, "print this help and exit"},
     {"--help", Option::Help, nullptr, "print this help and exit"},
     {"--version", Option::Version, nullptr, "print the version and exit"},
@@ -195,6 +200,14 @@ unsigned threadCount(const std::string& value) {
         endRun("The -j option requires a number of threads from 1 to " +
                std::to_string(NQWexaOptions::kMaxThreads) + ".");
     return count;
+}
+
+// The value of -minscore: a finite decimal number and nothing else.
+double scoreValue(const std::string& value) {
+    double score = 0;
+    if (!readNumber(value, score))
+        endRun("The -minscore option requires a number.");
+    return score;
 }
 
 bool listed(const std::vector<std::string>& list, const std::string& name) {
@@ -363,6 +376,13 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 break;
             case Option::Threads:
                 threads = threadCount(value);
+                break;
+            case Option::PageImageSuffix:
+                pageImageSuffix = value;
+                break;
+            case Option::MinScore:
+                minScore = scoreValue(value);
+                minScoreGiven = true;
                 break;
             case Option::Json:
                 jsonMode = true;

@@ -94,6 +94,12 @@ struct NQWexaOptions {
     // "--fail-under PERCENT": exit status 1 when the average F-score is below it.
     bool failUnderMode = false;
     double failUnder = 0.0;
+    // "-pageimg": inserted in front of the extension of the page image names
+    // that PAGE and COCO files give (NAME.tif -> NAME_B.tif for "_B").
+    std::string pageImageSuffix;
+    // "-minscore": COCO annotations with a "score" below it are left out.
+    bool minScoreGiven = false;
+    double minScore = 0;
     // File pairs evaluated at the same time (-j); the output does not depend on it.
     unsigned threads = 1;
     static constexpr unsigned kMaxThreads = 64;

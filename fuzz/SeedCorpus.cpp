@@ -11,7 +11,10 @@
 // pictures are small, so that one pass over every seed stays fast. XML seeds
 // are ground-truth documents written as text, with the shapes that the
 // reader handles specially (child zones, polygons, self-closing elements,
-// reserved and free attributes, several pages).
+// reserved and free attributes, several pages); PAGE and COCO seeds hold
+// every shape their readers tell apart (schema versions, Point children, a
+// byte order mark with CRLF, nested and line regions; polygons, boxes, plain
+// and compressed masks, detection lists).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -45,7 +49,7 @@ using Bytes = std::string;
 // The seeds of each target, collected before they are written.
 struct Seeds {
     std::vector<std::pair<std::string, Bytes>> tiff, png, jpeg, gif, bmp, pbm, ppm, xml,
-        groundTruth;
+        groundTruth, page, coco;
 };
 
 Bytes readWhole(const std::string& path) {
@@ -454,6 +458,62 @@ void addXmlSeeds(Seeds& seeds) {
     seeds.xml.emplace_back("nested", "<p><a><b></b></a><c id=\"7\" width=\"100\"></c></p>");
 }
 
+// ---- PAGE XML and COCO JSON ---------------------------------------------------------
+
+// A PAGE file of schema `year` on page.tif (64 x 48) with the given regions.
+Bytes pageFile(const std::string& year, const std::string& regions) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<PcGts xmlns=\"http://schema.primaresearch"
+           ".org/PAGE/gts/pagecontent/" +
+           year +
+           "\" pcGtsId=\"seed\">\n<Metadata><Creator>seed</Creator></Metadata>\n"
+           "<Page imageFilename=\"page.tif\" imageWidth=\"64\" imageHeight=\"48\">\n" +
+           regions + "</Page>\n</PcGts>\n";
+}
+
+void addForeignSeeds(Seeds& seeds) {
+    const std::string regions =
+        "<TextRegion id=\"r1\" type=\"paragraph\"><Coords points=\"2,2 30,2 30,20 2,20\"/>"
+        "<TextLine id=\"l1\"><Coords points=\"3,3 29,3 29,9 3,9\"/></TextLine>"
+        "<TextLine id=\"l2\"><Coords points=\"3,11 29,11 29,19 3,19\"/></TextLine>"
+        "</TextRegion>\n<SeparatorRegion id=\"s1\"><Coords points=\"32,0 33,0 33,48 32,48\"/>"
+        "</SeparatorRegion>\n<TableRegion id=\"t1\"><Coords points=\"35,2 62,2 62,46 35,46\"/>"
+        "<TextRegion id=\"c1\"><Coords points=\"36,3 48,3 48,20 36,20\"/></TextRegion>"
+        "</TableRegion>\n<GraphicRegion id=\"g1\" type=\"stamp\"><Coords points=\"-5,40.5 "
+        "70,40.5 70,60\"/></GraphicRegion>\n<ImageRegion id=\"i1\"/>\n";
+    seeds.page.emplace_back("2019", pageFile("2019-07-15", regions));
+    seeds.page.emplace_back("2013-bom-crlf",
+                            "\xEF\xBB\xBF" + std::regex_replace(pageFile("2013-07-15", regions),
+                                                                std::regex("\n"), "\r\n"));
+    seeds.page.emplace_back("2010-points",
+                            pageFile("2010-03-19",
+                                     "<TextRegion id=\"r1\"><Coords><Point x=\"1\" y=\"1\"/>"
+                                     "<Point x=\"20\" y=\"1\"/><Point x=\"20\" y=\"9\"/></Coords>"
+                                     "</TextRegion>\n"));
+    seeds.page.emplace_back("prefixed",
+                            "<pc:PcGts xmlns:pc=\"http://schema.primaresearch.org/PAGE/gts/"
+                            "pagecontent/2019-07-15\"><pc:Page imageFilename=\"sub/page.png\">"
+                            "<pc:MathsRegion id=\"m\"><pc:Coords points=\"1,1 9,1 9,9\"/>"
+                            "</pc:MathsRegion></pc:Page></pc:PcGts>");
+
+    seeds.coco.emplace_back(
+        "data-set",
+        R"({"info": {"year": 2024}, "images": [{"id": 1, "file_name": "page.tif", "width": 64,)"
+        R"( "height": 48}, {"id": "two", "file_name": "x/page.png"}], "categories": [{"id": 1,)"
+        R"( "name": "text"}, {"id": 2, "name": "figure"}], "annotations": [{"id": 1,)"
+        R"( "image_id": 1, "category_id": 1, "bbox": [2.5, 3, 10, 6], "area": 60, "iscrowd": 0},)"
+        R"( {"id": 2, "image_id": 1, "category_id": 2, "segmentation": [[1, 1, 5, 1, 5, 5],)"
+        R"( [10, 10, 14, 10, 14, 14]]}, {"id": 3, "image_id": "two", "category_id": 1,)"
+        R"( "segmentation": {"size": [30, 40], "counts": [95, 4, 26, 4, 51, 1]}}, {"id": 4,)"
+        R"( "image_id": "two", "category_id": 2, "segmentation": {"size": [30, 40],)"
+        R"( "counts": "o24j00i0M"}}, {"id": 5, "image_id": 9, "category_id": 1, "bbox": [0, 0,)"
+        R"( 1, 1]}]})");
+    seeds.coco.emplace_back(
+        "detections",
+        R"([{"image_id": 1, "category_id": 1, "bbox": [2, 3, 10, 6], "score": 0.9},)"
+        R"( {"image_id": 1, "category_id": 2, "segmentation": [[0, 0, 64, 0, 64, 48]],)"
+        R"( "score": 0.4}, {"image_id": 2, "category_id": 2, "bbox": [-3, -3, 100, 100]}])");
+}
+
 void write(const fs::path& folder, const std::vector<std::pair<std::string, Bytes>>& seeds,
            const std::string& prefix = "") {
     fs::create_directories(folder);
@@ -483,6 +543,7 @@ int main(int argc, char** argv) {
         addGifSeeds(seeds, scratch);
         addBmpAndAnymapSeeds(seeds, scratch);
         addXmlSeeds(seeds);
+        addForeignSeeds(seeds);
     } catch (const NQException& e) {
         std::cerr << "nq_fuzz_seeds: " << e.what() << '\n';
         return 1;
@@ -496,6 +557,8 @@ int main(int argc, char** argv) {
     write(root / "ppm", seeds.ppm);
     write(root / "xml", seeds.xml);
     write(root / "groundtruth", seeds.groundTruth);
+    write(root / "page", seeds.page);
+    write(root / "coco", seeds.coco);
     write(root / "probe", seeds.tiff, "tiff-");
     write(root / "probe", seeds.png, "png-");
     write(root / "probe", seeds.jpeg, "jpeg-");

@@ -113,7 +113,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "The -j option requires a number of threads from 1 to 64.\n"},
         RefusedLine{"ThreadsZero",
                     {"-g", "gt", "-r", "res", "-j", "0"},
-                    "The -j option requires a number of threads from 1 to 64.\n"}),
+                    "The -j option requires a number of threads from 1 to 64.\n"},
+        RefusedLine{"MinScoreNotANumber",
+                    {"-g", "gt", "-r", "res", "-minscore", "0.5x"},
+                    "The -minscore option requires a number.\n"},
+        RefusedLine{"MinScoreNotFinite",
+                    {"-minscore", "nan", "-g", "gt"},
+                    "The -minscore option requires a number.\n"}),
     [](const ::testing::TestParamInfo<RefusedLine>& info) { return std::string(info.param.name); });
 
 TEST(WexaRun, MixedLayoutWritesHeadEmptySummaryAndEnd) {

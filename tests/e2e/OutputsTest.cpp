@@ -324,8 +324,9 @@ TEST(HelpAndVersion, AnswerOnAnyCommandLineWithoutWritingAReport) {
     EXPECT_EQ(shortHelp.status, 0);
     EXPECT_EQ(shortHelp.out, longHelp.out);
     for (const char* option :
-         {"-g", "-r", "-detail", "-o", "-i", "-v", "-t", "-segonly", "-zoneclass", "-rle", "-m",
-          "-lid", "-az", "-naz", "-json", "-vimg", "-h, --help", "--version"})
+         {"-g",       "-r",         "-detail",  "-o",        "-i",         "-v",       "-t",
+          "-segonly", "-zoneclass", "-rle",     "-m",        "-lid",       "-az",      "-naz",
+          "-json",    "-vimg",      "-pageimg", "-minscore", "-h, --help", "--version"})
         EXPECT_NE(shortHelp.out.find(std::string("\n  ") + option + " "), std::string::npos)
             << option;
     EXPECT_NE(shortHelp.out.find("\nExample:\n  wexa -g "), std::string::npos);

@@ -44,6 +44,17 @@ TEST_F(WexaOptions, DirectoriesGiveDefaultsAndTheImagePathOfTheGroundTruth) {
               64u);
 }
 
+TEST_F(WexaOptions, PageImageSuffixAndLeastScoreAreKeptAsGiven) {
+    const auto plain = makeWexa({"-g", path("gt"), "-r", path("res")});
+    EXPECT_EQ(plain->getOptions().pageImageSuffix, "");
+    EXPECT_FALSE(plain->getOptions().minScoreGiven);
+    const auto given =
+        makeWexa({"-g", path("gt"), "-r", path("res"), "-pageimg", "_B", "-minscore", "-0.25"});
+    EXPECT_EQ(given->getOptions().pageImageSuffix, "_B");
+    EXPECT_TRUE(given->getOptions().minScoreGiven);
+    EXPECT_DOUBLE_EQ(given->getOptions().minScore, -0.25);
+}
+
 TEST_F(WexaOptions, PathsAreNormalisedLexicallyAndStayRelative) {
     auto wexa = makeWexa({"-g", path("gt") + "/../gt", "-r", path("res") + "//", "-o",
                           "reports/./run.txt", "-i", path("res") + "/../gt"});

@@ -1,0 +1,141 @@
+// Recognition of an input file's format by its content.
+//
+// JSON starts, after white space and an optional byte order mark, with "{"
+// or "[", which no XML file does: an object is taken for a COCO data set and
+// an array for a detection list (their readers refuse what then turns out to
+// be neither). An XML file is PAGE when its root element is PcGts, with or
+// without a namespace prefix; the prolog, comments, processing instructions
+// and a document type declaration in front of it are skipped. Everything
+// else is our own format. Only the first 64 KiB are looked at: a root element
+// that starts later than that is taken for our own format.
+#include "xml/NQInputFormat.h"
+
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// UTF-16 text reduced to its low bytes, which keeps ASCII markup readable.
+std::string narrowUtf16(std::string_view text, bool bigEndian) {
+    std::string narrow;
+    for (std::size_t k = bigEndian ? 3 : 2; k < text.size(); k += 2)
+        narrow += text[k];
+    return narrow;
+}
+
+std::size_t skipSpace(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && isSpace(text[pos]))
+        ++pos;
+    return pos;
+}
+
+// Local name of the first element of an XML text, or empty when there is
+// none in `text`.
+std::string_view rootElementName(std::string_view text) {
+    std::size_t pos = 0;
+    for (;;) {
+        pos = skipSpace(text, pos);
+        if (pos >= text.size() || text[pos] != '<')
+            return {};
+        const std::string_view rest = text.substr(pos);
+        std::string_view close;
+        if (rest.compare(0, 2, "<?") == 0)
+            close = "?>";
+        else if (rest.compare(0, 4, "<!--") == 0)
+            close = "-->";
+        else if (rest.compare(0, 2, "<!") == 0)
+            close = ">";  // DOCTYPE; an internal subset is not expected
+        else
+            break;
+        const std::size_t end = rest.find(close);
+        if (end == std::string_view::npos)
+            return {};
+        pos += end + close.size();
+    }
+    std::size_t stop = pos + 1;
+    while (stop < text.size() && !isSpace(text[stop]) && text[stop] != '>' && text[stop] != '/')
+        ++stop;
+    std::string_view name = text.substr(pos + 1, stop - pos - 1);
+    const std::size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+}  // namespace
+
+NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
+    std::string narrowed;
+    if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
+        static_cast<unsigned char>(head[1]) == 0xFE) {
+        narrowed = narrowUtf16(head, false);
+        head = narrowed;
+    } else if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFE &&
+               static_cast<unsigned char>(head[1]) == 0xFF) {
+        narrowed = narrowUtf16(head, true);
+        head = narrowed;
+    } else if (head.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        head.remove_prefix(3);
+    }
+
+    const std::size_t start = skipSpace(head, 0);
+    if (start < head.size() && head[start] == '{')
+        return NQInputFormat::NQ_COCO_JSON;
+    if (start < head.size() && head[start] == '[')
+        return NQInputFormat::NQ_DETECTION_LIST;
+    if (rootElementName(head.substr(start)) == "PcGts")
+        return NQInputFormat::NQ_PAGE_XML;
+    return NQInputFormat::NQ_NATIVE_XML;
+}
+
+NQInputFormat nqDetectInputFormat(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return NQInputFormat::NQ_NATIVE_XML;
+    std::string head(kHeadBytes, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return nqDetectInputFormatOfText(head);
+}
+
+const char* nqInputFormatName(NQInputFormat format) {
+    switch (format) {
+        case NQInputFormat::NQ_PAGE_XML:
+            return "PAGE XML";
+        case NQInputFormat::NQ_COCO_JSON:
+            return "COCO JSON";
+        case NQInputFormat::NQ_DETECTION_LIST:
+            return "detection list";
+        case NQInputFormat::NQ_NATIVE_XML:
+            break;
+    }
+    return "native XML";
+}
+
+const char* nqInputFormatKey(NQInputFormat format) {
+    switch (format) {
+        case NQInputFormat::NQ_PAGE_XML:
+            return "page";
+        case NQInputFormat::NQ_COCO_JSON:
+            return "coco";
+        case NQInputFormat::NQ_DETECTION_LIST:
+            return "detections";
+        case NQInputFormat::NQ_NATIVE_XML:
+            break;
+    }
+    return "native";
+}
+
+bool nqInputFormatFromKey(const std::string& key, NQInputFormat& format) {
+    for (const NQInputFormat f : {NQInputFormat::NQ_NATIVE_XML, NQInputFormat::NQ_PAGE_XML,
+                                  NQInputFormat::NQ_COCO_JSON, NQInputFormat::NQ_DETECTION_LIST})
+        if (key == nqInputFormatKey(f)) {
+            format = f;
+            return true;
+        }
+    return false;
+}
