@@ -8,7 +8,8 @@
 // `run` generates the corpora of 40 and 400 pages under WORKDIR once (a stamp
 // file records what a directory holds) and then times, as child processes so
 // that start-up and reading are counted alike: (a) wexa over the 40 pages,
-// (b) the same with -j 2, (c) the decode-only pass over the corpus's images.
+// (b) the same with -j 2, (c) the decode-only pass over the corpus's images,
+// (d) two such passes on two threads at once (the machine's own ceiling for (b)).
 // The three are interleaved and repeated, so that a change in the machine's
 // load touches all of them alike; medians are printed, with the peak memory
 // (maximum resident set) of each. The run over ../shared/realdata (when
@@ -27,6 +28,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/filesystem.hpp>
@@ -216,6 +218,10 @@ int runBenchmark(const std::string& wexa, const std::string& work, int repeats) 
         Variant{"(c) decode only, each page image once",
                 {self, "decode", small + "/images"},
                 work,
+                {}},
+        Variant{"(d) decode only, twice on two threads",
+                {self, "decode", small + "/images", "2"},
+                work,
                 {}}};
     interleave(corpus, repeats);
     for (const Variant& v : corpus)
@@ -225,6 +231,11 @@ int runBenchmark(const std::string& wexa, const std::string& work, int repeats) 
     const double fa = corpus[0].fastestMs(), fb = corpus[1].fastestMs(), fc = corpus[2].fastestMs();
     std::printf("  fastest: a/c = %.3f   a/b = %.3f\n", fc > 0 ? fa / fc : 0.0,
                 fb > 0 ? fa / fb : 0.0);
+    // Two threads decoding the same pages: how far the machine itself lets
+    // two cores speed this work up, the bound for a/b.
+    const double d = corpus[3].medianMs();
+    std::printf("  the machine's two-thread speed-up of decoding, 2c/d = %.3f\n",
+                d > 0 ? 2 * c / d : 0.0);
     checkSameReport(work + "/report-a.txt", work + "/report-b.txt");
 
     const std::string realdata = "../shared/realdata";
@@ -256,25 +267,35 @@ int runBenchmark(const std::string& wexa, const std::string& work, int repeats) 
     return 0;
 }
 
-// Loads every TIFF file of the directory once through our codec.
-int decodeAll(const std::string& dir) {
+// Loads every TIFF file of the directory once through our codec; with
+// `passes` > 1, that many threads each load every file once, which shows how
+// far the machine itself scales the decoding on its cores.
+int decodeAll(const std::string& dir, int passes) {
     std::vector<std::string> files;
     for (fs::directory_iterator entry(dir), end; entry != end; ++entry)
         if (entry->path().extension() == ".tif")
             files.push_back(entry->path().string());
     std::sort(files.begin(), files.end());
     NQTIFFImage* codec = NQTIFFImage::createImageReader();
-    unsigned long long sum = 0;
-    for (const std::string& file : files)
-        sum += codec->nqLoadImageAtPage(file.c_str(), 1).nqGetImageData()[0];
-    return sum == 0xFFFFFFFFFFFFFFFFULL ? 1 : 0;
+    std::vector<unsigned long long> sums(static_cast<std::size_t>(passes), 0);
+    const auto pass = [&](std::size_t k) {
+        for (const std::string& file : files)
+            sums[k] += codec->nqLoadImageAtPage(file.c_str(), 1).nqGetImageData()[0];
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t k = 1; k < sums.size(); ++k)
+        threads.emplace_back(pass, k);
+    pass(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    return sums[0] == 0xFFFFFFFFFFFFFFFFULL ? 1 : 0;
 }
 
 int usage() {
     std::fprintf(stderr,
                  "usage: nq_wexa_bench run WEXA WORKDIR [REPEATS]\n"
                  "       nq_wexa_bench generate DIR [PAGES] [SEED]\n"
-                 "       nq_wexa_bench decode DIR\n");
+                 "       nq_wexa_bench decode DIR [THREADS]\n");
     return 2;
 }
 
@@ -298,7 +319,7 @@ int main(int argc, char** argv) {
             stats.resultZones);
         return 0;
     }
-    if (args.size() == 2 && args[0] == "decode")
-        return decodeAll(args[1]);
+    if ((args.size() == 2 || args.size() == 3) && args[0] == "decode")
+        return decodeAll(args[1], args.size() == 3 ? std::max(1, std::atoi(args[2].c_str())) : 1);
     return usage();
 }
