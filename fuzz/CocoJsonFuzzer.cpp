@@ -11,21 +11,19 @@
 // NQException (NQInputError for a file refused as a whole or an image that
 // is not found); lines about annotations left out go to a stream that is
 // thrown away.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 
 #include "docmodel/NQDocument.h"
 #include "docmodel/NQPage.h"
 #include "docmodel/NQZone.h"
+#include "fuzz/FuzzDocuments.h"
 #include "fuzz/FuzzImages.h"
 #include "fuzz/FuzzSupport.h"
 #include "xml/NQCocoJson.h"
@@ -38,19 +36,9 @@ std::string folder;
 std::string jsonFile;
 std::unique_ptr<NQCocoFile> dataSet;  // what a detection list is evaluated against
 
-void removeFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-}
-
 void makeFolder() {
-    const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-    std::string pattern = std::string(base) + "/nqfuzz-coco-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        nqfuzz::broken("cannot make the page image folder");
-    folder = pattern;
+    folder = nqfuzz::makeScratchFolder("coco");
     jsonFile = folder + "/doc.json";
-    std::atexit(removeFolder);
     nqfuzz::picture(64, 48, 8, 1).nqSaveImage((folder + "/page.tif").c_str());
     nqfuzz::picture(40, 30, 24, 3).nqSaveImage((folder + "/page.png").c_str());
 
@@ -67,26 +55,6 @@ void makeFolder() {
     dataSet = std::make_unique<NQCocoFile>(NQCocoFile::nqReadFromJsonFile(setFile, messages));
 }
 
-void checkOutline(const std::string& polygon, int width, int height) {
-    static const std::regex point("\\((-?[0-9]+),(-?[0-9]+)\\)");
-    for (std::sregex_iterator p(polygon.begin(), polygon.end(), point), end; p != end; ++p) {
-        const long x = std::stol((*p)[1]), y = std::stol((*p)[2]);
-        if (x < 0 || y < 0 || x > width || y > height)
-            nqfuzz::broken("an outline point off the page was kept");
-    }
-}
-
-void checkDocument(const NQDocument& document) {
-    if (document.nqGetPageList().size() != 1)
-        nqfuzz::broken("a COCO document without exactly one page");
-    const NQPage& page = *document.nqGetPageList().front();
-    for (const NQZone* zone : page.nqGetZoneList()) {
-        if (!zone->nqIsWithinPageBoundaries(page.nqGetPageWidth(), page.nqGetPageHeight()))
-            nqfuzz::broken("a zone outside its page was read");
-        checkOutline(zone->nqGetTag("polygon"), page.nqGetPageWidth(), page.nqGetPageHeight());
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -96,9 +64,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(jsonFile.c_str(), "wb");
-    if (file == nullptr || std::fwrite(data, 1, size, file) != size || std::fclose(file) != 0)
-        nqfuzz::broken("cannot write the JSON file");
+    nqfuzz::writeInput(jsonFile, data, size);
     std::ostringstream messages;
     nqfuzz::attempt([&] {
         const NQCocoFile coco = NQCocoFile::nqReadFromJsonFile(jsonFile, messages);
@@ -109,8 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.minScore = coco.nqIsDetectionList() ? 0.5 : options.minScore;
         for (std::size_t k = 0; k < images.nqGetImages().size() && k < kImagesRead; ++k)
             nqfuzz::attempt([&] {
-                checkDocument(coco.nqReadDocument(images.nqGetImages()[k], images.nqGetCategories(),
-                                                  folder, options, messages));
+                nqfuzz::checkOnePageDocument(
+                    coco.nqReadDocument(images.nqGetImages()[k], images.nqGetCategories(), folder,
+                                        options, messages),
+                    0);
             });
     });
     return 0;
