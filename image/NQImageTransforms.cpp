@@ -110,6 +110,16 @@ const unsigned char* rowOf(const NQImage& image, int y) {
     return image.nqGetImageData() + static_cast<std::size_t>(y) * image.nqGetRowSize();
 }
 
+// Pixel `from` of source row `in` as pixel `to` of result row `out`: one
+// bit, or `step` bytes.
+inline void copyPixel(const unsigned char* in, int from, unsigned char* out, int to, bool bits,
+                      int step) {
+    if (bits)
+        nqbits::setWhite(out, to, nqbits::isWhite(in, from));
+    else
+        std::memcpy(out + std::size_t(to) * step, in + std::size_t(from) * step, step);
+}
+
 const std::array<unsigned char, 256>& bitReversal() {
     static const std::array<unsigned char, 256> table = [] {
         std::array<unsigned char, 256> t{};
@@ -259,10 +269,7 @@ NQImage rotatedByQuarterTurn(const NQImage& source, QuarterTurn turn) {
             int sx, sy;
             quarterTurnSource(turn, width, height, x, y, sx, sy);
             const unsigned char* in = rowOf(source, sy);
-            if (bits)
-                nqbits::setWhite(out, x, nqbits::isWhite(in, sx));
-            else
-                std::memcpy(out + std::size_t(x) * step, in + std::size_t(sx) * step, step);
+            copyPixel(in, sx, out, x, bits, step);
         }
     }
     return result;
@@ -303,10 +310,7 @@ NQImage rotatedByAngle(const NQImage& source, double radians, const NQColor& bac
             if (sx < 0 || sy < 0 || sx >= width || sy >= height)
                 continue;
             const unsigned char* in = rowOf(source, sy);
-            if (bits)
-                nqbits::setWhite(out, x, nqbits::isWhite(in, sx));
-            else
-                std::memcpy(out + std::size_t(x) * step, in + std::size_t(sx) * step, step);
+            copyPixel(in, sx, out, x, bits, step);
         }
     }
     return result;
@@ -360,10 +364,7 @@ NQImage sheared(const NQImage& source, int amount, NQImage::NQDirection directio
             const int tx = x + rowShift;
             const int ty = horizontal ? y : y + shearOffset(x, amount, width);
             unsigned char* out = rowOf(result, ty);
-            if (bits)
-                nqbits::setWhite(out, tx, nqbits::isWhite(in, x));
-            else
-                std::memcpy(out + std::size_t(tx) * step, in + std::size_t(x) * step, step);
+            copyPixel(in, x, out, tx, bits, step);
         }
     }
     return result;
