@@ -15,7 +15,29 @@
 #include "eval/NQWexa.h"
 #include "xml/NQxml.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+
+// A run decodes page after page into buffers of the same few sizes, a
+// megabyte or more each. By default glibc maps such buffers one by one, or
+// trims them off a worker thread's heap when they are freed, and the next
+// page faults its memory in afresh; with -j the returned pages also cost
+// every core a TLB flush. Keeping freed memory in the heap for reuse makes
+// -j 2 about a tenth faster and leaves the peak memory as it was.
+void keepFreedPageBuffers() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest value glibc accepts
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    keepFreedPageBuffers();
     if (argc >= 2 && std::string(argv[1]) == "compare")
         return runCompare(std::vector<std::string>(argv + 2, argv + argc), std::cout, std::cerr);
 

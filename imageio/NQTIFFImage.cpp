@@ -121,7 +121,7 @@ TiffHandle openNamed(const char* fileName, const char* mode) {
     if (fileName == nullptr)
         return TiffHandle();
     auto options = openOptions(mode[0] == 'r');
-    return TiffHandle(TIFFOpenExt(fileName, mode, options.get()));
+    return TiffHandle(TIFFOpenExt(fileName, mode[0] == 'r' ? "rm" : mode, options.get()));
 }
 
 // ---- client I/O over memory files -------------------------------------------

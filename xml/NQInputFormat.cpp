@@ -10,7 +10,9 @@
 // that starts later than that is taken for our own format.
 #include "xml/NQInputFormat.h"
 
-#include <fstream>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -93,12 +95,21 @@ NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
 }
 
 NQInputFormat nqDetectInputFormat(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"),
+                                                        &std::fclose);
     if (!in)
         return NQInputFormat::NQ_NATIVE_XML;
-    std::string head(kHeadBytes, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    // At most kHeadBytes, read in small steps: most documents are shorter
+    // than that, and the format is decided from the start of the file.
+    std::string head;
+    char buffer[4096];
+    while (head.size() < kHeadBytes) {
+        const std::size_t got =
+            std::fread(buffer, 1, std::min(sizeof buffer, kHeadBytes - head.size()), in.get());
+        if (got == 0)
+            break;
+        head.append(buffer, got);
+    }
     return nqDetectInputFormatOfText(head);
 }
 

@@ -21,6 +21,9 @@
 // word incrementally (polynomial hashing modulo 2^61 - 1, read backwards);
 // a hash that matches a name still unfound is confirmed by comparing the
 // text. The words are disjoint, so the pass is linear in the tag's length.
+// A tag of a few names (the usual case) skips the hashing: each name is
+// compared with the text in front of each "=", which is linear too, with a
+// factor of at most that few.
 #include "xml/xml.h"
 
 #include <algorithm>
@@ -29,6 +32,7 @@
 #include <memory>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -174,7 +178,6 @@ std::size_t xml::findInStartTag(const std::string& name, std::size_t tagEnd) con
 std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>& names,
                                                   std::size_t tagEnd) const {
     std::vector<std::size_t> found(names.size(), npos);
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byHash;
     std::size_t unfound = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) {
@@ -183,9 +186,30 @@ std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>
             found[i] = eq < tagEnd ? eq : npos;
             continue;
         }
-        byHash[backwardHash(names[i])].push_back(i);
         ++unfound;
     }
+    if (unfound == 0)
+        return found;
+    if (names.size() <= kFewNames) {
+        // Few names: compare each one with the text in front of every "=".
+        // A name holds no delimiter, so text equal to it is a suffix of the
+        // word there, exactly what the hashing below finds.
+        for (std::size_t eq = text_.find('=', cursor_); unfound > 0 && eq < tagEnd;
+             eq = text_.find('=', eq + 1))
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const std::size_t length = names[i].size();
+                if (found[i] == npos && length > 0 && length <= eq - cursor_ &&
+                    text_.compare(eq - length, length, names[i]) == 0) {
+                    found[i] = eq - length;
+                    --unfound;
+                }
+            }
+        return found;
+    }
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byHash;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (!names[i].empty())
+            byHash[backwardHash(names[i])].push_back(i);
     for (std::size_t eq = text_.find('=', cursor_); unfound > 0 && eq < tagEnd;
          eq = text_.find('=', eq + 1)) {
         std::uint64_t hash = 0;
@@ -357,13 +381,17 @@ std::string xml::GetAttrib(const std::string& name) const {
 
 std::string xml::GetAttribName(std::size_t pos) const {
     checked(pos);
+    return std::string(attribNameBefore(pos));
+}
+
+std::string_view xml::attribNameBefore(std::size_t pos) const {
     std::size_t end = pos;
     while (end > 0 && text_[end - 1] == ' ')
         --end;
     std::size_t begin = end;
     while (begin > 0 && !endsAttributeName(text_[begin - 1]))
         --begin;
-    return text_.substr(begin, end - begin);
+    return std::string_view(text_).substr(begin, end - begin);
 }
 
 std::size_t xml::firstDynamicEquals(int first) const {
@@ -375,20 +403,34 @@ std::size_t xml::firstDynamicEquals(int first) const {
 
 xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     // Each name once, with its own "="; a repeated name keeps the value of
-    // its first occurrence, which is also what the search finds again.
+    // its first occurrence, which is also what the search finds again. A
+    // start tag normally has a handful of names, which are told apart by
+    // comparing them; a table takes over when there are many.
     DynamicAttribs attribs;
-    std::unordered_map<std::string, std::size_t> seen;
+    std::vector<std::string_view> views;
+    std::unordered_set<std::string_view> seen;  // filled once views has kFewNames names
+    auto isNew = [&](std::string_view name) {
+        if (views.size() < kFewNames)
+            return std::find(views.begin(), views.end(), name) == views.end();
+        if (seen.empty())
+            seen.insert(views.begin(), views.end());
+        return seen.insert(name).second;
+    };
     for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < tagEnd;
          eq = text_.find('=', eq + 1)) {
-        std::string name = GetAttribName(eq);
-        if (seen.emplace(name, attribs.names.size()).second) {
-            attribs.names.push_back(std::move(name));
+        const std::string_view name = attribNameBefore(eq);
+        if (isNew(name)) {
+            views.push_back(name);
             attribs.signs.push_back(eq);
         }
     }
+    attribs.names.reserve(views.size());
+    for (const std::string_view name : views)
+        attribs.names.emplace_back(name);
     const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
     // With blanks around the "=", name + "=" does not occur; the value is
     // then the quoted text after this "=".
+    attribs.valueFrom.reserve(attribs.names.size());
     for (std::size_t i = 0; i < attribs.names.size(); ++i)
         attribs.valueFrom.push_back(found[i] != npos ? found[i] + attribs.names[i].size() + 1
                                                      : attribs.signs[i] + 1);

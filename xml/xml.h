@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A small XML reader and editor that works directly on the text of one
@@ -129,6 +130,11 @@ private:
     std::vector<std::size_t> findAllBeforeEquals(const std::vector<std::string>& names,
                                                  std::size_t tagEnd) const;
     std::string quotedValueAfter(std::size_t pos) const;
+    // GetAttribName without the check of pos and without a copy.
+    std::string_view attribNameBefore(std::size_t pos) const;
+    // Up to this many names, the names of a start tag are looked up by
+    // comparing them one by one rather than through a table.
+    static constexpr std::size_t kFewNames = 16;
     // The first "=" of the dynamic attributes from the first-th one.
     std::size_t firstDynamicEquals(int first) const;
     // The names of the dynamic attributes from the first-th "=" up to tagEnd,
