@@ -78,6 +78,21 @@ TEST(PageImageLoader, MissingAndUnknownFilesFailAsThroughTheFactory) {
                          "<NQImageFactory::nqLoadImageAtPage()> Unsupported file format " + text));
 }
 
+// The loader keeps the file open between pages. Shortening it in between
+// must fail the next page with an exception; a file mapped into memory would
+// end the process with SIGBUS instead.
+TEST(PageImageLoader, AFileShortenedBetweenPagesFailsTheNextPage) {
+    nqtest::TempDir dir;
+    const std::string path = dir.file("pages.tif");
+    nqtest::writeTiffPages(path, {pattern(300, 200, NQImageHead::NQ_8BIT),
+                                  pattern(300, 200, NQImageHead::NQ_8BIT)});
+    ASSERT_GT(boost::filesystem::file_size(path), 100000u);
+    NQPageImageLoader loader(path);
+    loader.nqLoadNextPage();
+    boost::filesystem::resize_file(path, 4096);
+    EXPECT_THROW(loader.nqLoadNextPage(), NQException);
+}
+
 TEST(PageImageLoader, LoadersSharingAStoreDecodeAPageOfOneFileOnce) {
     nqtest::TempDir dir;
     const std::string path = dir.file("pages.tif"), other = dir.file("other.tif");
