@@ -409,6 +409,8 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     DynamicAttribs attribs;
     std::vector<std::string_view> views;
     std::unordered_set<std::string_view> seen;  // filled once views has kFewNames names
+    views.reserve(kFewNames);
+    attribs.signs.reserve(kFewNames);
     auto isNew = [&](std::string_view name) {
         if (views.size() < kFewNames)
             return std::find(views.begin(), views.end(), name) == views.end();
