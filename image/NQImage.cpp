@@ -11,13 +11,14 @@
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 
 namespace {
 
 constexpr const char* kModule = "NQImage";
 
 std::unique_ptr<unsigned char[]> allocateBytes(std::size_t size) {
-    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[size == 0 ? 1 : size]);
+    std::unique_ptr<unsigned char[]> block = nqNewPixelBlock(size);
     if (!block)
         throw NQException(NQ_MEMORY_ERROR, "Error Allocating Image Data memory", kModule, __LINE__);
     return block;

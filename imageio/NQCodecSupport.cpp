@@ -7,6 +7,8 @@
 #include <limits>
 #include <new>
 
+#include "image/NQPixelBlock.h"
+
 namespace NQCodecSupport {
 
 std::string formatPages(const char* format, int pages, int page) {
@@ -44,8 +46,7 @@ void checkSinglePage(int page, const char* zeroText, NQExceptionCodes beyondCode
 
 std::unique_ptr<unsigned char[]> allocatePixels(std::size_t bytes, const char* text,
                                                 const char* module, int line) {
-    std::unique_ptr<unsigned char[]> block(bytes == 0 ? nullptr
-                                                      : new (std::nothrow) unsigned char[bytes]);
+    std::unique_ptr<unsigned char[]> block(bytes == 0 ? nullptr : nqNewPixelBlock(bytes));
     if (!block)
         throw NQException(NQ_MEMORY_ERROR, text, module, line);
     return block;

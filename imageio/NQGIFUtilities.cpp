@@ -51,6 +51,7 @@
 #include "image/NQException.h"
 #include "image/NQImage.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 
 namespace {
 
@@ -447,7 +448,7 @@ bool NQGIFUtilities::image_create(NQGifImageFormat& out, int width, int height) 
     const std::size_t bytes = NQImage::dataSizeFor(width, height, 24);
     if (bytes == 0)
         return false;
-    out.data.reset(new (std::nothrow) unsigned char[bytes]);
+    out.data = nqNewPixelBlock(bytes);
     if (!out.data)
         return false;
     out.width = width;

@@ -53,6 +53,7 @@
 #include "image/NQColor.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 #include "imageio/NQDecodeLimits.h"
 #include "imageio/NQIOStream.h"
 
@@ -743,7 +744,7 @@ NQImage NQJPGImage::decodeImage(jpeg_decompress_struct& cinfo, std::uint64_t cod
     if (width * height * (components == 1 ? 1 : 3) != bytes ||
         (cmyk ? outputComponents != 4 : outputComponents != (quantised ? 1 : bits / 8)))
         fail(NQ_NOT_IMPLEMENTED, "<NQJPGImage::nqLoadImage()> Unsupported tiff type", __LINE__);
-    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[bytes]);
+    std::unique_ptr<unsigned char[]> data = nqNewPixelBlock(bytes);
     std::vector<JSAMPLE> cmykRow;
     if (data && cmyk) {
         try {

@@ -46,6 +46,7 @@
 #include "image/NQColor.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 #include "imageio/NQDecodeLimits.h"
 #include "imageio/NQMemoryFile.h"
 
@@ -366,7 +367,7 @@ NQImage decodePixels(png_structp png, png_infop info, std::uint64_t codedBytes) 
         fail(NQ_INVALID_CONTENT,
              text("nqProcessImage()", "The image claims more pixel data than the file holds"),
              __LINE__);
-    std::unique_ptr<unsigned char[]> data(new (std::nothrow) unsigned char[bytes]);
+    std::unique_ptr<unsigned char[]> data = nqNewPixelBlock(bytes);
     if (!data)
         fail(NQ_MEMORY_ERROR, text("nqProcessImage()", noMemory), __LINE__);
     std::vector<png_bytep> rows(static_cast<std::size_t>(head.nqGetHeight()));

@@ -50,6 +50,7 @@
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 #include "imageio/NQDecodeLimits.h"
 #include "imageio/NQIOStream.h"
 #include "imageio/NQMemoryFile.h"
@@ -286,10 +287,10 @@ std::uint16_t fieldOr(TIFF* tif, ttag_t tag, std::uint16_t fallback) {
 // ---- pixel helpers --------------------------------------------------------------
 
 std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes, const char* text, int line) {
-    std::unique_ptr<unsigned char[]> block(
-        new (std::nothrow) unsigned char[bytes == 0 ? 1 : bytes]());
+    std::unique_ptr<unsigned char[]> block = nqNewPixelBlock(bytes);
     if (!block)
         fail(NQ_MEMORY_ERROR, text, line);
+    std::memset(block.get(), 0, bytes == 0 ? 1 : bytes);
     return block;
 }
 

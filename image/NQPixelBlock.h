@@ -1,0 +1,16 @@
+#ifndef NQ_IMAGE_NQPIXELBLOCK_H
+#define NQ_IMAGE_NQPIXELBLOCK_H
+
+#include <cstddef>
+#include <memory>
+
+// A block for `bytes` bytes of pixel data (one byte when `bytes` is 0),
+// allocated with new[] so that an NQImage can own it, and left
+// uninitialised; null when memory is short. A page image is written once
+// from end to end right after it is allocated, so a block of several
+// megabytes asks the system to back it with huge pages: it is then faulted
+// in a few megabytes at a time instead of 4 KiB at a time, which on a
+// virtual machine costs a tenth as much.
+std::unique_ptr<unsigned char[]> nqNewPixelBlock(std::size_t bytes);
+
+#endif
