@@ -18,6 +18,11 @@ public:
     bool nqIsTagSet(const std::string& name) const { return tags_.count(name) != 0; }
     // Empty text for a tag that is not set; reading never creates a tag.
     std::string nqGetTag(const std::string& name) const;
+    // The value of a tag without a copy; null for a tag that is not set.
+    const std::string* findTag(const std::string& name) const {
+        const auto it = tags_.find(name);
+        return it == tags_.end() ? nullptr : &it->second;
+    }
     // Refuses (code 12) to replace an existing tag unless overwrite is set.
     void nqSetTag(const std::string& name, const std::string& value, bool overwrite = true);
     void nqDeleteTag(const std::string& name) { tags_.erase(name); }

@@ -105,8 +105,8 @@ NQPolygon NQMZone::calPolygon(const NQZone* zone) {
     std::vector<int> xs, ys;
     xs.reserve(4);
     ys.reserve(4);
-    if (zone->nqIsTagSet("polygon")) {
-        const std::vector<long long> numbers = splitNumbers(zone->nqGetTag("polygon"));
+    if (const std::string* polygon = zone->nqGetTags().findTag("polygon")) {
+        const std::vector<long long> numbers = splitNumbers(*polygon);
         for (std::size_t k = 0; k + 1 < numbers.size(); k += 2) {
             xs.push_back(clampCoordinate(numbers[k]));
             ys.push_back(clampCoordinate(numbers[k + 1]));

@@ -299,7 +299,10 @@ void NQxml::traverseXML(xml& cursor, NQZone& zone) {
 
 bool NQxml::validatePolygon(const NQZone& zone, int pageWidth, int pageHeight) const {
     static const char* const kSeparators = ",;()";
-    const std::string polygon = zone.nqGetTag("polygon");
+    const std::string* found = zone.nqGetTags().findTag("polygon");
+    if (found == nullptr)
+        return true;
+    const std::string& polygon = *found;
     std::size_t count = 0;
     std::size_t pos = 0;
     for (;;) {

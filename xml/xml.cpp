@@ -199,6 +199,7 @@ std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>
             for (std::size_t i = 0; i < names.size(); ++i) {
                 const std::size_t length = names[i].size();
                 if (found[i] == npos && length > 0 && length <= eq - cursor_ &&
+                    text_[eq - 1] == names[i].back() &&
                     text_.compare(eq - length, length, names[i]) == 0) {
                     found[i] = eq - length;
                     --unfound;
