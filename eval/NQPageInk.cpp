@@ -33,6 +33,25 @@ inline std::uint64_t wordAt(const unsigned char* row, std::size_t first, std::si
     return word;
 }
 
+// The counts of a row from word w on, `running` being the set bits before
+// it, and the row's total behind its last word.
+template <typename BitCount>
+inline __attribute__((always_inline)) void countRowFrom(const unsigned char* row,
+                                                        std::size_t rowSize, std::size_t words,
+                                                        std::size_t w, unsigned running,
+                                                        std::uint16_t* out, BitCount bitCount) {
+    const std::size_t full = rowSize / 8;
+    for (; w < full; ++w) {
+        out[w] = static_cast<std::uint16_t>(running);
+        running += static_cast<unsigned>(bitCount(nqLoadWord(row + 8 * w)));
+    }
+    for (; w < words; ++w) {
+        out[w] = static_cast<std::uint16_t>(running);
+        running += static_cast<unsigned>(bitCount(wordAt(row, 8 * w, rowSize)));
+    }
+    out[words] = static_cast<std::uint16_t>(running);
+}
+
 template <typename BitCount>
 inline __attribute__((always_inline)) void countRows(const unsigned char* data, std::size_t rowSize,
                                                      std::size_t words, int top, int bottom,
@@ -55,15 +74,7 @@ inline __attribute__((always_inline)) void countRows(const unsigned char* data, 
             out[w + 3] = static_cast<std::uint16_t>(running + c0 + c1 + c2);
             running += c0 + c1 + c2 + c3;
         }
-        for (; w < full; ++w) {
-            out[w] = static_cast<std::uint16_t>(running);
-            running += static_cast<unsigned>(bitCount(nqLoadWord(row + 8 * w)));
-        }
-        for (; w < words; ++w) {
-            out[w] = static_cast<std::uint16_t>(running);
-            running += static_cast<unsigned>(bitCount(wordAt(row, 8 * w, rowSize)));
-        }
-        out[words] = static_cast<std::uint16_t>(running);
+        countRowFrom(row, rowSize, words, w, running, out, bitCount);
     }
 }
 
@@ -155,16 +166,8 @@ NQ_VECTOR_POPCOUNT_TARGET void countRowsVector(const unsigned char* data, std::s
         // undefined pass-through operand.)
         std::uint64_t lanes[8];
         _mm512_storeu_si512(lanes, running);
-        auto total = static_cast<unsigned>(lanes[0]);
-        for (; w < full; ++w) {
-            out[w] = static_cast<std::uint16_t>(total);
-            total += static_cast<unsigned>(__builtin_popcountll(nqLoadWord(row + 8 * w)));
-        }
-        for (; w < words; ++w) {
-            out[w] = static_cast<std::uint16_t>(total);
-            total += static_cast<unsigned>(__builtin_popcountll(wordAt(row, 8 * w, rowSize)));
-        }
-        out[words] = static_cast<std::uint16_t>(total);
+        countRowFrom(row, rowSize, words, w, static_cast<unsigned>(lanes[0]), out,
+                     [](std::uint64_t x) { return __builtin_popcountll(x); });
     }
 }
 #endif
