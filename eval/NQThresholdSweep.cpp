@@ -14,26 +14,16 @@
 #include "eval/NQThresholdSweep.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "eval/NQPageMatcher.h"
+#include "eval/NQWexaOptions.h"
 
 namespace {
 
 constexpr std::size_t kMaxThresholds = 1000;
-
-// A whole text read as a finite decimal number.
-bool readNumber(const std::string& text, double& value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
 
 double meanOf(const std::vector<double>& values) {
     if (values.empty())
@@ -69,9 +59,9 @@ bool NQThresholdSweep::parseRange(const std::string& text, std::vector<double>& 
     const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
     double low = 0, high = 0, step = 0;
     if (second == std::string::npos || text.find(':', second + 1) != std::string::npos ||
-        !readNumber(text.substr(0, first), low) ||
-        !readNumber(text.substr(first + 1, second - first - 1), high) ||
-        !readNumber(text.substr(second + 1), step)) {
+        !NQWexaOptions::readDecimal(text.substr(0, first), low) ||
+        !NQWexaOptions::readDecimal(text.substr(first + 1, second - first - 1), high) ||
+        !NQWexaOptions::readDecimal(text.substr(second + 1), step)) {
         problem = "expected LO:HI:STEP, three numbers such as 50:95:5";
         return false;
     }

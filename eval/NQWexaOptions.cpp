@@ -168,16 +168,6 @@ bool readShard(const std::string& text, std::uint32_t& index, std::uint32_t& cou
 
 }
 
-// A whole word read as a finite decimal number.
-bool readNumber(const std::string& text, double& value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    return errno == 0 && end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 // The whole text of a file; false when it cannot be read.
 bool readText(const std::string& file, std::string& text) {
     if (isDirectory(file))
@@ -205,7 +195,7 @@ unsigned threadCount(const std::string& value) {
 // The value of -minscore: a finite decimal number and nothing else.
 double scoreValue(const std::string& value) {
     double score = 0;
-    if (!readNumber(value, score))
+    if (!NQWexaOptions::readDecimal(value, score))
         endRun("The -minscore option requires a number.");
     return score;
 }
@@ -237,6 +227,15 @@ void answerHelpOrVersion(int argc, char** argv) {
 }
 
 }  // namespace
+
+bool NQWexaOptions::readDecimal(const std::string& word, double& value) {
+    if (word.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(word.c_str(), &end);
+    return errno == 0 && end == word.c_str() + word.size() && std::isfinite(value);
+}
 
 const char* NQWexaOptions::version() {
     return NQ_VERSION;
@@ -414,7 +413,7 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 splitMergeMode = true;
                 break;
             case Option::SplitCover:
-                if (!readNumber(value, splitCover) || splitCover < 0 || splitCover > 100)
+                if (!readDecimal(value, splitCover) || splitCover < 0 || splitCover > 100)
                     endRun("The -splitcover option requires a percentage from 0 to 100.");
                 splitMergeMode = true;
                 break;
@@ -434,7 +433,7 @@ void NQWexaOptions::parseOptions(int argc, char** argv) {
                 break;
             }
             case Option::FailUnder:
-                if (!readNumber(value, failUnder))
+                if (!readDecimal(value, failUnder))
                     endRun("The --fail-under option requires a number.");
                 failUnderMode = true;
                 break;

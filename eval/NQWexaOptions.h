@@ -40,6 +40,9 @@ struct NQWexaOptions {
     static std::string usage();
     // The version printed by "--version".
     static const char* version();
+    // An option value read as a finite decimal number: the whole word, with
+    // nothing before or after it; false otherwise.
+    static bool readDecimal(const std::string& word, double& value);
 
     // Input layout; at most one holds.
     bool dirToDir = false;
