@@ -143,6 +143,11 @@ NQFileBasedIO::~NQFileBasedIO() {
         std::fclose(file_);
 }
 
+void NQFileBasedIO::nqSetUnbuffered() {
+    if (file_ != nullptr)
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+}
+
 int NQFileBasedIO::nqRead(void* dst, int n) {
     if (file_ == nullptr || n <= 0 || dst == nullptr)
         return 0;

@@ -93,6 +93,9 @@ public:
 
     // The file's size in bytes; -1 when it is closed or its size cannot be told.
     long long nqGetFileSize() const;
+    // Reads and writes go to the file without a buffer: cheaper for a few
+    // bytes read once. Call before the first read or write.
+    void nqSetUnbuffered();
 
 private:
     std::FILE* file_ = nullptr;

@@ -566,6 +566,8 @@ bool NQTIFFImage::nqSupportImageFile(const char* fileName) {
         fail(NQ_FILE_OPEN_ERROR, "<NQTIFFImage::nqSupportImageFile()> Can not open file!",
              __LINE__);
     }
+    // Unbuffered: one read of the few bytes needed, not of a buffer's worth.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     unsigned char bytes[9];
     const std::size_t got = std::fread(bytes, 1, sizeof bytes, file);
     std::fclose(file);
@@ -578,8 +580,16 @@ bool NQTIFFImage::nqSupportImageBuffer(const void* buffer, int size) {
 }
 
 bool NQTIFFImage::nqWangTIFFCheck(const char* fileName) {
+    // The 17 bytes in one unbuffered read; a file read is all or nothing, so
+    // this is the same test as the stream's two reads.
     NQFileBasedIO in(fileName, "r");
-    return streamHasWangMarker(in);
+    in.nqSetUnbuffered();
+    unsigned char head[17];
+    if (in.nqRead(head, sizeof head) <= 0)
+        return false;
+    char marker[20] = {0};
+    std::memcpy(marker, head + 8, 9);
+    return std::strstr(marker, "WANG") != nullptr;
 }
 
 bool NQTIFFImage::nqWangTIFFCheck(const void* buffer, int size) {

@@ -38,13 +38,20 @@ std::size_t skipSpace(std::string_view text, std::size_t pos) {
 }
 
 // Local name of the first element of an XML text, or empty when there is
-// none in `text`.
-std::string_view rootElementName(std::string_view text) {
+// none in `text`. `complete` tells whether more text after `text` could
+// change the answer: false when the text ends inside the markup in front of
+// the root element or inside its name.
+std::string_view rootElementName(std::string_view text, bool& complete) {
+    complete = false;
     std::size_t pos = 0;
     for (;;) {
         pos = skipSpace(text, pos);
-        if (pos >= text.size() || text[pos] != '<')
+        if (pos >= text.size())
             return {};
+        if (text[pos] != '<') {
+            complete = true;
+            return {};
+        }
         const std::string_view rest = text.substr(pos);
         std::string_view close;
         if (rest.compare(0, 2, "<?") == 0)
@@ -63,14 +70,16 @@ std::string_view rootElementName(std::string_view text) {
     std::size_t stop = pos + 1;
     while (stop < text.size() && !isSpace(text[stop]) && text[stop] != '>' && text[stop] != '/')
         ++stop;
+    complete = stop < text.size();
     std::string_view name = text.substr(pos + 1, stop - pos - 1);
     const std::size_t colon = name.rfind(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }
 
-}  // namespace
-
-NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
+// The format of a file that starts with `head`; `complete` is false when
+// the bytes after it could still change the answer.
+NQInputFormat formatOfHead(std::string_view head, bool& complete) {
+    complete = false;
     std::string narrowed;
     if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
         static_cast<unsigned char>(head[1]) == 0xFE) {
@@ -85,13 +94,23 @@ NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
     }
 
     const std::size_t start = skipSpace(head, 0);
-    if (start < head.size() && head[start] == '{')
-        return NQInputFormat::NQ_COCO_JSON;
-    if (start < head.size() && head[start] == '[')
-        return NQInputFormat::NQ_DETECTION_LIST;
-    if (rootElementName(head.substr(start)) == "PcGts")
-        return NQInputFormat::NQ_PAGE_XML;
-    return NQInputFormat::NQ_NATIVE_XML;
+    if (start < head.size() && (head[start] == '{' || head[start] == '[')) {
+        complete = true;
+        return head[start] == '{' ? NQInputFormat::NQ_COCO_JSON : NQInputFormat::NQ_DETECTION_LIST;
+    }
+    const bool pageXml = rootElementName(head.substr(start), complete) == "PcGts";
+    // A byte order mark may still be under way in fewer than four bytes, and
+    // UTF-16 text is decided on all of the head.
+    if (!narrowed.empty() || head.size() < 4)
+        complete = false;
+    return pageXml ? NQInputFormat::NQ_PAGE_XML : NQInputFormat::NQ_NATIVE_XML;
+}
+
+}  // namespace
+
+NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
+    bool complete = false;
+    return formatOfHead(head, complete);
 }
 
 NQInputFormat nqDetectInputFormat(const std::string& file) {
@@ -99,18 +118,24 @@ NQInputFormat nqDetectInputFormat(const std::string& file) {
                                                         &std::fclose);
     if (!in)
         return NQInputFormat::NQ_NATIVE_XML;
-    // At most kHeadBytes, read in small steps: most documents are shorter
-    // than that, and the format is decided from the start of the file.
+    // At most kHeadBytes, read in steps until the bytes read decide: the
+    // format shows in the first few hundred bytes of nearly every file, and a
+    // run recognises every document it reads. Unbuffered, each step is one
+    // read of the file.
+    std::setvbuf(in.get(), nullptr, _IONBF, 0);
     std::string head;
     char buffer[4096];
-    while (head.size() < kHeadBytes) {
+    NQInputFormat format = NQInputFormat::NQ_NATIVE_XML;
+    bool complete = false;
+    while (!complete && head.size() < kHeadBytes) {
         const std::size_t got =
             std::fread(buffer, 1, std::min(sizeof buffer, kHeadBytes - head.size()), in.get());
         if (got == 0)
             break;
         head.append(buffer, got);
+        format = formatOfHead(head, complete);
     }
-    return nqDetectInputFormatOfText(head);
+    return complete ? format : nqDetectInputFormatOfText(head);
 }
 
 const char* nqInputFormatName(NQInputFormat format) {

@@ -252,10 +252,13 @@ bool xml::LoadXml(const std::string& fileName) {
     FileHandle file(std::fopen(fileName.c_str(), "rb"));
     if (!file)
         return false;
+    // Unbuffered: the reads go straight into the buffer, and the end of the
+    // file is seen once.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     std::string content;
     char buffer[1 << 16];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+    while (!std::feof(file.get()) && (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
         content.append(buffer, got);
     // A directory opens on some systems but cannot be read.
     if (std::ferror(file.get()))

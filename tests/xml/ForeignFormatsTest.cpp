@@ -84,6 +84,23 @@ TEST(InputFormatTest, RecognisesFormatByContent) {
     EXPECT_EQ(nqDetectInputFormat("/no/such/file"), F::NQ_NATIVE_XML);
 }
 
+// Files are read in steps until the bytes decide; the markup in front of the
+// root element and its name may cross a step, and a root element that starts
+// beyond the 64 KiB looked at is not PAGE.
+TEST(InputFormatTest, FileIsRecognisedLikeItsWholeHead) {
+    nqtest::TempDir dir;
+    const std::string file = dir.file("head.xml");
+    // `lead` bytes in front of "<PcGts>"
+    for (const std::size_t lead : {4080, 4090, 4093, 4096, 8187, 65530, 65531}) {
+        const std::string text = "<!--" + std::string(lead - 7, 'x') + "--><PcGts>\n";
+        nqtest::writeFile(file, text);
+        const NQInputFormat expected =
+            lead + 6 <= 65536 ? NQInputFormat::NQ_PAGE_XML : NQInputFormat::NQ_NATIVE_XML;
+        EXPECT_EQ(nqDetectInputFormat(file), expected) << lead;
+        EXPECT_EQ(nqDetectInputFormatOfText(text.substr(0, 65536)), expected) << lead;
+    }
+}
+
 TEST_F(ForeignFormatsTest, PageRegionsBecomeZonesAndBadRegionsAreLeftOut) {
     const NQDocument doc = readPage(pageFile(kPage2019, "page.tif", R"(
 <ReadingOrder><OrderedGroup id="g"/></ReadingOrder>
