@@ -15,6 +15,7 @@
 // (maximum resident set) of each. The run over ../shared/realdata (when
 // present) and the 400-page corpus follow. Timings depend on the machine and
 // its load, which are printed with them.
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -111,6 +112,23 @@ std::string machine() {
             break;
         }
     return model + ", " + std::to_string(sysconf(_SC_NPROCESSORS_ONLN)) + " cores online";
+}
+
+// What the first write to a fresh 4 KiB page of memory costs here. On a
+// virtual machine it can be tens of times the native cost, and every page
+// image a run decodes into fresh memory pays it, so it explains much of how
+// a run and its -j form compare with the decode pass.
+double firstTouchMicroseconds() {
+    const std::size_t bytes = std::size_t(32) << 20, page = 4096;
+    void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (block == MAP_FAILED)
+        return 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (std::size_t k = 0; k < bytes; k += page)
+        static_cast<volatile char*>(block)[k] = 1;
+    const double ms = millisecondsSince(start);
+    munmap(block, bytes);
+    return 1000 * ms / static_cast<double>(bytes / page);
 }
 
 std::string loadAverage() {
@@ -210,6 +228,8 @@ int runBenchmark(const std::string& wexa, const std::string& work, int repeats) 
     const std::string self = selfPath();
     std::printf("\nmachine: %s; load average before: %s\n", machine().c_str(),
                 loadAverage().c_str());
+    std::printf("first write to a fresh 4 KiB page of memory: %.2f us\n",
+                firstTouchMicroseconds());
 
     std::printf("\n40 pages of 2480 x 3508, Group 4, %d interleaved repetitions\n", repeats);
     std::vector<Variant> corpus{
