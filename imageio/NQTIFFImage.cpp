@@ -224,12 +224,19 @@ bool hasTiffSignature(const unsigned char* b) {
 }
 
 // "WANG" among bytes 8 to 16, searched as a zero-terminated text.
+// "WANG" in the (at most 9) bytes that follow a file's first 8.
+bool isWangMarker(const unsigned char* bytes, std::size_t count) {
+    char marker[20] = {0};
+    std::memcpy(marker, bytes, std::min<std::size_t>(count, 9));
+    return std::strstr(marker, "WANG") != nullptr;
+}
+
 bool streamHasWangMarker(NQIOStream& in) {
     unsigned char skipped[8];
-    char marker[20] = {0};
+    unsigned char marker[9] = {0};
     if (in.nqRead(skipped, 8) <= 0 || in.nqRead(marker, 9) <= 0)
         return false;
-    return std::strstr(marker, "WANG") != nullptr;
+    return isWangMarker(marker, sizeof marker);
 }
 
 // ---- header helpers -----------------------------------------------------------
@@ -585,11 +592,7 @@ bool NQTIFFImage::nqWangTIFFCheck(const char* fileName) {
     NQFileBasedIO in(fileName, "r");
     in.nqSetUnbuffered();
     unsigned char head[17];
-    if (in.nqRead(head, sizeof head) <= 0)
-        return false;
-    char marker[20] = {0};
-    std::memcpy(marker, head + 8, 9);
-    return std::strstr(marker, "WANG") != nullptr;
+    return in.nqRead(head, sizeof head) > 0 && isWangMarker(head + 8, 9);
 }
 
 bool NQTIFFImage::nqWangTIFFCheck(const void* buffer, int size) {
