@@ -56,6 +56,11 @@ NQPage::NQPage(std::shared_ptr<const NQImage> image, const std::string& id) : NQ
     id_ = id;
 }
 
+void NQPage::nqReleasePageImagePixels() {
+    if (image_->nqHasImageData())
+        image_ = std::make_shared<const NQImage>(image_->nqCopyHead());
+}
+
 // Delegating makes the destructor run if cloning the zones throws.
 NQPage::NQPage(const NQPage& source) : NQPage() {
     copyFrom(source);

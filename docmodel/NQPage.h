@@ -56,6 +56,10 @@ public:
     // Same document pointer and same id (zones are not compared).
     bool operator==(const NQPage& other) const;
     bool nqCheckPageImageData() const { return image_->nqHasImageData(); }
+    // Lets go of the page's share of its image: the page keeps an image with
+    // the same head and no pixel data, so nqCheckPageImageData() turns false.
+    // For work that has taken all it needs from the pixels.
+    void nqReleasePageImagePixels();
 
     // ---- zone list ------------------------------------------------------------
     void nqAppendZone(NQZone* z);

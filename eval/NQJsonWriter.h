@@ -30,6 +30,7 @@ public:
 
     void runStarted(const NQWexaOptions& options, std::size_t pairCount) override;
     void pairFinished(const NQPairRecord& pair) override;
+    bool readsPageImages() const override { return false; }
     // Writes the file; one that cannot be written is thrown as std::runtime_error.
     void runFinished(const NQClassTable& classes, std::uint32_t fileCount, bool complete) override;
 

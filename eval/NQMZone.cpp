@@ -174,6 +174,12 @@ const NQRegionMask& NQMZone::mask() const {
     return mask_;
 }
 
+void NQMZone::releasePixels() {
+    ink_.reset();
+    if (imageCached)
+        mask_.releasePage();
+}
+
 NQImage NQMZone::getZoneImage() const {
     return mask().image();
 }

@@ -69,6 +69,11 @@ public:
                rect.y + rect.height > rect_.y && rect_.y + rect_.height > rect.y;
     }
 
+    // Lets go of the page image and its black counts once the region has been
+    // compared: cntONPixel() keeps its count; whatever would read the page's
+    // pixels again raises NQException.
+    void releasePixels();
+
     // "(row,start,end);" for each run of black (0) mask pixels that ends inside
     // its row, row by row, relative to the rectangle's origin.
     std::string getRunLengthCode() const;

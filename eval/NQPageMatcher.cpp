@@ -51,6 +51,13 @@ void countPartners(NQClassTable& table, const std::vector<NQMZone>& result,
 
 }  // namespace
 
+void NQPageMatch::releasePixels() {
+    for (NQMZone& region : result)
+        region.releasePixels();
+    for (NQMZone& region : gt)
+        region.releasePixels();
+}
+
 void NQPageMatch::updateConfMatrix(NQClassTable& table) const {
     std::vector<int> resultPartner, gtPartner;
     for (const NQRegionOutcome& outcome : resultOutcome)

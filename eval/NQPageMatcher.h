@@ -73,6 +73,8 @@ struct NQPageMatch {
     // Counts the regions as `selected` would pair them instead of the
     // selection made; the zone totals are left alone.
     void countSelection(NQClassTable& table, const std::vector<Score>& selected) const;
+    // Lets go of the page images in every region (NQMZone::releasePixels).
+    void releasePixels();
 };
 
 // A result zone of the class-only comparison and the ground-truth zone of

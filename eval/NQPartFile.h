@@ -59,6 +59,7 @@ public:
     // Opening the file fails with std::runtime_error; so does any write.
     void runStarted(const NQWexaOptions& options, std::size_t pairCount) override;
     void pairFinished(const NQPairRecord& pair) override;
+    bool readsPageImages() const override { return false; }
     void runFinished(const NQClassTable& classes, std::uint32_t fileCount, bool complete) override;
 
 private:

@@ -24,6 +24,7 @@ public:
     void runStarted(const NQWexaOptions& options, std::size_t pairCount) override;
     void pairStarted(std::size_t index, std::size_t pairCount) override;
     void pairFinished(const NQPairRecord& pair) override;
+    bool readsPageImages() const override { return false; }
     void runFinished(const NQClassTable& classes, std::uint32_t fileCount, bool complete) override;
     void beforeMessage() override;
     void afterMessage() override;

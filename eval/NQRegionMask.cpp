@@ -333,7 +333,23 @@ std::int64_t NQRegionMask::countOnPixels() const {
     return count;
 }
 
+void NQRegionMask::releasePage() {
+    page_ = nullptr;
+    ink_.reset();
+    released_ = true;
+}
+
+void NQRegionMask::checkPageKept(const char* operation) const {
+    if (released_)
+        throw NQException(NQ_NULL_DATA,
+                          std::string("<NQRegionMask::") + operation +
+                              "()> The page image was released",
+                          kModule, __LINE__);
+}
+
 std::int64_t NQRegionMask::overlap(const NQRegionMask& other) const {
+    checkPageKept("overlap");
+    other.checkPageKept("overlap");
     const int x = std::max(rect_.x, other.rect_.x);
     const int y = std::max(rect_.y, other.rect_.y);
     const int right = std::min(rect_.x + rect_.width, other.rect_.x + other.rect_.width);
@@ -387,6 +403,7 @@ std::int64_t NQRegionMask::overlap(const NQRegionMask& other) const {
 }
 
 std::string NQRegionMask::runLengthCode() const {
+    checkPageKept("runLengthCode");
     std::string text;
     if (page_ == nullptr)
         return text;
@@ -427,6 +444,7 @@ std::string NQRegionMask::runLengthCode() const {
 }
 
 NQImage NQRegionMask::image() const {
+    checkPageKept("image");
     if (page_ == nullptr)
         return NQImage();
     const int bits = page_->nqGetBitsPerPixel();

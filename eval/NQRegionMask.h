@@ -48,6 +48,9 @@ public:
     // The mask as an image of the rectangle's size and the page's bit depth;
     // an empty image for an empty mask.
     NQImage image() const;
+    // Lets go of the page image, which may then go away: onPixels() keeps its
+    // count, and overlap(), runLengthCode() and image() raise NQException.
+    void releasePage();
 
 private:
     // A stretch [begin, end) of page columns of one mask row: either page
@@ -74,6 +77,8 @@ private:
     // holds the same segments.
     void appendBand(int top, int bottom, const std::vector<Segment>& row);
     std::int64_t countOnPixels() const;
+    // Raises NQException once the page was released.
+    void checkPageKept(const char* operation) const;
 
     const NQImage* page_ = nullptr;
     std::shared_ptr<const NQPageInk> ink_;  // null: count from the page's bits
@@ -81,6 +86,7 @@ private:
     std::vector<Band> bands_;  // ascending and disjoint; rows in no band are white
     std::vector<Segment> segments_;
     std::int64_t onPixels_ = 0;
+    bool released_ = false;
 };
 
 #endif

@@ -54,6 +54,11 @@ public:
     // observer drawing on the terminal can keep out of its way.
     virtual void beforeMessage() {}
     virtual void afterMessage() {}
+
+    // Whether pageCompared reads the page image's pixels. When no observer
+    // does and the run needs them for nothing else, a pair's page images are
+    // let go before its commit, and pageCompared gets them without pixels.
+    virtual bool readsPageImages() const { return true; }
 };
 
 #endif

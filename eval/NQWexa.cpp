@@ -329,7 +329,27 @@ std::unique_ptr<NQPairWork> NQWexa::evaluatePair(const NQFilePair& pair) const {
             break;
         }
     }
+    // A commit that reads no pixels lets the page images go here, on the
+    // thread that decoded them: with -j N each thread then decodes its next
+    // page into the memory of its last one instead of fresh memory, and
+    // finished pairs waiting for their commit hold no pages.
+    if (!commitReadsPixels())
+        for (NQPagePairWork& page : work->pages) {
+            if (page.match)
+                page.match->releasePixels();
+            page.result->nqReleasePageImagePixels();
+            page.gt->nqReleasePageImagePixels();
+        }
     return work;
+}
+
+bool NQWexa::commitReadsPixels() const {
+    // Visual files and run-length texts come from the masks, the picture
+    // writer draws on the page image, and the analyses may count pixels of
+    // regions.
+    return options_.visualMode || analyses_.any() ||
+           std::any_of(observers_.begin(), observers_.end(),
+                       [](const auto& observer) { return observer->readsPageImages(); });
 }
 
 NQPairRecord NQWexa::commitPair(NQPairWork& work, std::ostream& report, bool pageRecords) {

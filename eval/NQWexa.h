@@ -164,6 +164,9 @@ private:
     // lines, observers and the visual file. Without `pageRecords` the record
     // leaves out the regions of its pages.
     NQPairRecord commitPair(NQPairWork& work, std::ostream& report, bool pageRecords);
+    // Whether a commit reads the pixels of the page images (otherwise the
+    // work lets them go once the pages are compared).
+    bool commitReadsPixels() const;
     // Counts a matched page pair and writes its report lines and annotations;
     // the record holds the regions when asked for.
     NQPageRecord commitLPage(const NQPageMatch& match, NQPage& resultPage, std::ostream& report,

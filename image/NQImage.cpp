@@ -68,6 +68,13 @@ NQImage::NQImage(std::unique_ptr<unsigned char[]> data, const NQImageHead& head)
 
 NQImage::NQImage(const NQImage& other) { *this = other; }
 
+NQImage NQImage::nqCopyHead() const {
+    NQImage copy;
+    copy.head_ = head_;
+    copy.corrupted_ = corrupted_;
+    return copy;
+}
+
 NQImage::NQImage(NQImage&& other) noexcept
     : head_(std::move(other.head_)),
       data_(std::move(other.data_)),

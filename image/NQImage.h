@@ -84,6 +84,8 @@ public:
     // A new[] copy of the pixel bytes that the caller releases with delete[].
     unsigned char* nqGetSafeImageData() const;
     NQImageHead nqGetImageHead() const { return head_; }
+    // An image with this one's head and no pixel data.
+    NQImage nqCopyHead() const;
     const NQImageHead& nqImageHead() const { return head_; }
     bool isImageCorrupted() const { return corrupted_; }
     void setIsImageCorrupted(bool corrupted) { corrupted_ = corrupted; }

@@ -345,6 +345,34 @@ TEST(MZoneScore, AddingAMemberDropsTheCachedMask) {
     EXPECT_EQ(region.cntONPixel(), 200);
 }
 
+// Regions compared before their page image is let go keep their counts;
+// whatever would read the pixels again fails instead of reading freed memory.
+TEST(MZoneScore, ReleasedPixelsKeepTheCountsAndRefuseNewReads) {
+    auto page = makePage(40, 20, NQImageHead::NQ_1BIT, [](int x, int) -> unsigned char {
+        return x < 15 ? 0 : 255;
+    });
+    NQZone* a = addZone(*page, "a", 0, 0, 11, 11);
+    NQZone* b = addZone(*page, "b", 5, 0, 21, 11);
+    NQZone* c = addZone(*page, "c", 0, 10, 11, 10);
+    NQMZone left(0, "a", "text", a, false), wide(1, "b", "text", b, false),
+        unused(2, "c", "text", c, false);
+    ASSERT_EQ(left.cntONPixel(), 100);
+    ASSERT_EQ(wide.cntONPixel(), 100);
+    ASSERT_EQ(left.cntOverlapPixel(wide), 50);
+
+    for (NQMZone* region : {&left, &wide, &unused})
+        region->releasePixels();
+    page->nqReleasePageImagePixels();
+    EXPECT_EQ(page->nqGetPageWidth(), 40);
+    EXPECT_EQ(page->nqGetPageHeight(), 20);
+    EXPECT_FALSE(page->nqCheckPageImageData());
+    EXPECT_EQ(left.cntONPixel(), 100);
+    EXPECT_TRUE(nqtest::throwsNQ([&] { left.cntOverlapPixel(wide); }, NQ_NULL_DATA,
+                                 "The page image was released"));
+    EXPECT_THROW(wide.getRunLengthCode(), NQException);
+    EXPECT_THROW(unused.cntONPixel(), NQException);  // never counted, and no pixels left
+}
+
 TEST(MZoneRunLength, OneEntryPerClosedRunOfBlackRelativeToTheMask) {
     // Mask of 3 x 3 (zone 4 x 4): row 2 holds 0, 0, 255; row 0 is black to the edge.
     auto page = makePage(10, 10, NQImageHead::NQ_8BIT, [](int x, int y) -> unsigned char {
