@@ -19,6 +19,7 @@
 #include <limits>
 
 #include "eval/NQBitCount.h"
+#include "image/NQPixelBlock.h"
 
 namespace {
 
@@ -188,7 +189,10 @@ NQPageInk::NQPageInk(const NQImage& page)
       rowSize_(static_cast<std::size_t>(page.nqGetRowSize())),
       words_((rowSize_ + 7) / 8),
       counts_(new std::uint16_t[static_cast<std::size_t>(page.nqGetHeight()) * (words_ + 1)]),
-      counted_(static_cast<std::size_t>(page.nqGetHeight() + kBlockRows - 1) / kBlockRows, 0) {}
+      counted_(static_cast<std::size_t>(page.nqGetHeight() + kBlockRows - 1) / kBlockRows, 0) {
+    nqPrefaultFreshMemory(counts_.get(), static_cast<std::size_t>(page.nqGetHeight()) *
+                                             (words_ + 1) * sizeof(std::uint16_t));
+}
 
 std::int64_t NQPageInk::black(int top, int bottom, int begin, int end) const {
     // Fill in the blocks of rows not counted yet.

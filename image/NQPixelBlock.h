@@ -13,4 +13,11 @@
 // virtual machine costs a tenth as much.
 std::unique_ptr<unsigned char[]> nqNewPixelBlock(std::size_t bytes);
 
+// Maps the memory of a block that is about to be written from end to end in
+// one call when the block lies in memory not used before, instead of one page
+// fault per 4 KiB as it is written. Blocks in memory already in use, small
+// blocks and blocks beyond the size of a large page image are left as they
+// are. nqNewPixelBlock does this for its blocks.
+void nqPrefaultFreshMemory(void* block, std::size_t bytes);
+
 #endif

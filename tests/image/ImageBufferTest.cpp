@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "image/NQImage.h"
+#include "image/NQPixelBlock.h"
 #include "support/TestSupport.h"
 
 using nqtest::throwsNQ;
@@ -165,6 +166,22 @@ TEST(ImageBuffer, AssigningAnImageWithoutDataKeepsTheHeaderButDropsThePixels) {
     EXPECT_FALSE(target.nqHasImageData());
     EXPECT_EQ(target.nqGetWidth(), 3);
     EXPECT_TRUE(target.isImageCorrupted());
+}
+
+// Prefaulting and huge-page advice change how a block is backed, never what
+// it holds: bytes written before stay, in fresh memory and in memory in use.
+TEST(ImageBuffer, PixelBlocksKeepTheirBytesThroughPrefaulting) {
+    for (const std::size_t bytes : {std::size_t(1) << 20, (std::size_t(5) << 20) + 123}) {
+        std::unique_ptr<unsigned char[]> block = nqNewPixelBlock(bytes);
+        ASSERT_NE(block, nullptr);
+        for (std::size_t k = 0; k < bytes; ++k)
+            block[k] = static_cast<unsigned char>(k * 7 + 1);
+        nqPrefaultFreshMemory(block.get(), bytes);
+        std::size_t changed = 0;
+        for (std::size_t k = 0; k < bytes; ++k)
+            changed += block[k] != static_cast<unsigned char>(k * 7 + 1);
+        EXPECT_EQ(changed, 0u) << bytes;
+    }
 }
 
 TEST(ImageBuffer, MovesHandOverThePixelBlock) {
