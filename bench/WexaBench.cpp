@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() >= 3 && args[0] == "run")
         return runBenchmark(fs::absolute(args[1]).string(), fs::absolute(args[2]).string(),
-                            args.size() > 3 ? std::max(1, std::atoi(args[3].c_str())) : 9);
+                            args.size() > 3 ? std::max(1, std::atoi(args[3].c_str())) : 21);
     if (args.size() >= 2 && args[0] == "generate") {
         const int pages = args.size() > 2 ? std::max(0, std::atoi(args[2].c_str())) : 40;
         const auto seed =
