@@ -224,11 +224,12 @@ bool hasTiffSignature(const unsigned char* b) {
 }
 
 // "WANG" among bytes 8 to 16, searched as a zero-terminated text.
-// "WANG" in the (at most 9) bytes that follow a file's first 8.
-bool isWangMarker(const unsigned char* bytes, std::size_t count) {
-    char marker[20] = {0};
-    std::memcpy(marker, bytes, std::min<std::size_t>(count, 9));
-    return std::strstr(marker, "WANG") != nullptr;
+// "WANG" in the 9 bytes that follow a file's first 8 (as a C string: a zero
+// byte ends it).
+bool isWangMarker(const unsigned char* marker) {
+    char text[10] = {0};
+    std::memcpy(text, marker, 9);
+    return std::strstr(text, "WANG") != nullptr;
 }
 
 bool streamHasWangMarker(NQIOStream& in) {
@@ -236,7 +237,7 @@ bool streamHasWangMarker(NQIOStream& in) {
     unsigned char marker[9] = {0};
     if (in.nqRead(skipped, 8) <= 0 || in.nqRead(marker, 9) <= 0)
         return false;
-    return isWangMarker(marker, sizeof marker);
+    return isWangMarker(marker);
 }
 
 // ---- header helpers -----------------------------------------------------------
@@ -592,7 +593,7 @@ bool NQTIFFImage::nqWangTIFFCheck(const char* fileName) {
     NQFileBasedIO in(fileName, "r");
     in.nqSetUnbuffered();
     unsigned char head[17];
-    return in.nqRead(head, sizeof head) > 0 && isWangMarker(head + 8, 9);
+    return in.nqRead(head, sizeof head) > 0 && isWangMarker(head + 8);
 }
 
 bool NQTIFFImage::nqWangTIFFCheck(const void* buffer, int size) {

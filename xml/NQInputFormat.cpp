@@ -125,6 +125,7 @@ NQInputFormat nqDetectInputFormat(const std::string& file) {
     std::setvbuf(in.get(), nullptr, _IONBF, 0);
     std::string head;
     char buffer[4096];
+    // An empty file is our own format, as for an empty head.
     NQInputFormat format = NQInputFormat::NQ_NATIVE_XML;
     bool complete = false;
     while (!complete && head.size() < kHeadBytes) {
@@ -135,7 +136,7 @@ NQInputFormat nqDetectInputFormat(const std::string& file) {
         head.append(buffer, got);
         format = formatOfHead(head, complete);
     }
-    return complete ? format : nqDetectInputFormatOfText(head);
+    return format;
 }
 
 const char* nqInputFormatName(NQInputFormat format) {
