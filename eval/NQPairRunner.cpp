@@ -2,11 +2,14 @@
 // index from a shared counter, and the calling thread, which commits the
 // pairs in order as their work completes. One mutex guards the counter, the
 // completion flags and the stop flag; one condition variable wakes workers
-// (room ahead of the commits, or stop) and the committer (a pair finished).
+// (room ahead of the commits, a pair of theirs committed, or stop) and the
+// committer (a pair finished). Each worker keeps the pairs it worked on until
+// their commit, to release them itself.
 #include "eval/NQPairRunner.h"
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -14,11 +17,14 @@
 
 void NQPairRunner::run(std::size_t count, unsigned threads,
                        const std::function<void(std::size_t)>& work,
-                       const std::function<void(std::size_t)>& commit) {
+                       const std::function<void(std::size_t)>& commit,
+                       const std::function<void(std::size_t)>& release) {
     if (threads <= 1 || count <= 1) {
         for (std::size_t i = 0; i < count; ++i) {
             work(i);
             commit(i);
+            if (release)
+                release(i);
         }
         return;
     }
@@ -32,13 +38,41 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
     std::vector<char> done(count, 0);
     std::vector<std::exception_ptr> failures(count);
 
+    std::exception_ptr releaseFailure;
+
     auto worker = [&] {
+        // This worker's pairs not released yet, in the order it took them.
+        std::deque<std::size_t> mine;
         std::unique_lock<std::mutex> lock(mutex);
         for (;;) {
-            changed.wait(lock, [&] { return stop || next >= count || next < committed + ahead; });
-            if (stop || next >= count)
+            while (!stop && !mine.empty() && mine.front() < committed) {
+                const std::size_t i = mine.front();
+                mine.pop_front();
+                lock.unlock();
+                std::exception_ptr failure;
+                try {
+                    release(i);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                lock.lock();
+                if (failure && !releaseFailure)
+                    releaseFailure = failure;
+            }
+            auto releasable = [&] { return !mine.empty() && mine.front() < committed; };
+            changed.wait(lock, [&] {
+                return stop || (next < count && next < committed + ahead) ||
+                       (next >= count && (mine.empty() || releasable()));
+            });
+            if (stop)
+                return;
+            if (releasable())
+                continue;  // release first, so that the next pair reuses its memory
+            if (next >= count)
                 return;
             const std::size_t i = next++;
+            if (release)
+                mine.push_back(i);
             lock.unlock();
             std::exception_ptr failure;
             try {
@@ -87,5 +121,9 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
         stopAndJoin();
         throw;
     }
-    stopAndJoin();
+    // The workers release the last pairs and leave on their own.
+    for (std::thread& t : workers)
+        t.join();
+    if (releaseFailure)
+        std::rethrow_exception(releaseFailure);
 }

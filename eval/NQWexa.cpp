@@ -229,10 +229,11 @@ void NQWexa::doEval() {
                 notify([&](NQRunObserver& o) { o.pairStarted(k, pairs.size()); });
                 // Without observers nothing reads the page records.
                 NQPairRecord record = commitPair(*work[k], report, !observers_.empty());
-                work[k].reset();
                 record.index = slice.begin + k;
                 notify([&](NQRunObserver& o) { o.pairFinished(record); });
-            });
+            },
+            // The documents are freed by the thread that read them.
+            [&](std::size_t k) { work[k].reset(); });
     } catch (const NQLoadXmlError&) {
         // The observers get what was compared before the run stopped.
         notify([&](NQRunObserver& o) { o.runFinished(classes_, fileCount, false); });

@@ -1,5 +1,6 @@
 // The pair runner: commits in index order on the calling thread, each after
-// its own work, with work on several threads finishing out of order; a failed
+// its own work, with work on several threads finishing out of order, and
+// releases each pair where its work ran; a failed
 // work step is raised at its commit point and a failed commit stops the run.
 #include <gtest/gtest.h>
 
@@ -18,10 +19,13 @@ void slowerFirst(std::size_t i, std::size_t count) {
     std::this_thread::sleep_for(std::chrono::microseconds(200 * (count - i)));
 }
 
+// Also: each pair is released once, after its commit, on the thread that did its work.
 TEST(PairRunner, CommitsInOrderOnTheCallingThreadAfterEachWork) {
     for (unsigned threads : {1u, 3u}) {
         const std::size_t count = 12;
-        std::vector<std::atomic<bool>> worked(count);
+        std::vector<std::atomic<bool>> worked(count), isCommitted(count);
+        std::vector<std::thread::id> workedOn(count), releasedOn(count);
+        std::atomic<int> released{0};
         std::vector<std::size_t> committed;
         std::atomic<int> concurrent{0}, mostConcurrent{0};
         const std::thread::id caller = std::this_thread::get_id();
@@ -32,6 +36,7 @@ TEST(PairRunner, CommitsInOrderOnTheCallingThreadAfterEachWork) {
                 for (int seen = mostConcurrent; now > seen;)
                     mostConcurrent.compare_exchange_weak(seen, now);
                 slowerFirst(i, count);
+                workedOn[i] = std::this_thread::get_id();
                 worked[i] = true;
                 --concurrent;
             },
@@ -39,10 +44,20 @@ TEST(PairRunner, CommitsInOrderOnTheCallingThreadAfterEachWork) {
                 EXPECT_EQ(std::this_thread::get_id(), caller);
                 EXPECT_TRUE(worked[i]);
                 committed.push_back(i);
+                isCommitted[i] = true;
+            },
+            [&](std::size_t i) {
+                EXPECT_TRUE(isCommitted[i]);
+                EXPECT_EQ(releasedOn[i], std::thread::id());
+                releasedOn[i] = std::this_thread::get_id();
+                ++released;
             });
         ASSERT_EQ(committed.size(), count);
-        for (std::size_t i = 0; i < count; ++i)
+        for (std::size_t i = 0; i < count; ++i) {
             EXPECT_EQ(committed[i], i);
+            EXPECT_EQ(releasedOn[i], workedOn[i]) << i;
+        }
+        EXPECT_EQ(released, static_cast<int>(count));
         EXPECT_LE(mostConcurrent, static_cast<int>(threads));
     }
 }
