@@ -13,9 +13,9 @@ void NQTagList::nqSetTag(const std::string& name, const std::string& value, bool
 
 void NQTagList::setTagFor(const char* owner, const std::string& name, const std::string& value,
                           bool overwrite) {
-    auto it = tags_.find(name);
-    if (it == tags_.end()) {
-        tags_.emplace(name, value);
+    auto it = tags_.lower_bound(name);
+    if (it == tags_.end() || it->first != name) {
+        tags_.emplace_hint(it, name, value);
         return;
     }
     if (!overwrite)

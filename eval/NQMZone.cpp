@@ -29,9 +29,11 @@ int clampCoordinate(long long value) {
 std::vector<long long> splitNumbers(const std::string& text) {
     std::vector<long long> numbers;
     std::size_t pos = 0;
+    auto isSeparator = [](char c) { return c == ',' || c == ';' || c == '(' || c == ')'; };
     while (pos < text.size()) {
-        const std::size_t end = text.find_first_of(",;()", pos);
-        const std::size_t stop = end == std::string::npos ? text.size() : end;
+        std::size_t stop = pos;
+        while (stop < text.size() && !isSeparator(text[stop]))
+            ++stop;
         // strtoll stops at the first character that is not part of a number,
         // at the latest at the separator that ends the piece, so it reads the
         // piece in place.

@@ -165,10 +165,24 @@ NQ_VECTOR_POPCOUNT_TARGET void countRowsVector(const unsigned char* data, std::s
         }
         // (The masked forms throughout: GCC's plain ones warn about an
         // undefined pass-through operand.)
-        std::uint64_t lanes[8];
-        _mm512_storeu_si512(lanes, running);
-        countRowFrom(row, rowSize, words, w, static_cast<unsigned>(lanes[0]), out,
-                     [](std::uint64_t x) { return __builtin_popcountll(x); });
+        // The rest of the row, fewer than 64 bytes, in one step too: the
+        // masked load reads no byte past the row and gives zero bytes
+        // instead, as the last partial word is read elsewhere.
+        const std::size_t left = rowSize - 8 * w;
+        const __m512i ones = _mm512_popcnt_epi64(
+            _mm512_maskz_loadu_epi8(left >= 64 ? ~__mmask64{0} : (__mmask64{1} << left) - 1,
+                                    row + 8 * w));
+        __m512i sums = ones;
+        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFE, back1, sums));
+        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFC, back2, sums));
+        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xF0, back4, sums));
+        const __m512i before = _mm512_add_epi64(running, _mm512_sub_epi64(sums, ones));
+        const std::size_t lanes = words - w;  // at most 8
+        _mm512_mask_cvtepi64_storeu_epi16(out + w, static_cast<__mmask8>((1u << lanes) - 1),
+                                          before);
+        std::uint64_t total[8];
+        _mm512_storeu_si512(total, _mm512_add_epi64(running, sums));
+        out[words] = static_cast<std::uint16_t>(total[7]);
     }
 }
 #endif

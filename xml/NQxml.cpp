@@ -17,6 +17,7 @@
 #include "xml/NQxml.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -46,9 +47,13 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 // strtol with base 10 (leading white space, optional sign, digits up to the
 // first other character; no digits give 0), clamped to the range of int so
 // that an overlong number cannot wrap around to a small or negative one.
-int readNumber(const std::string& text) {
-    const long value = std::strtol(text.c_str(), nullptr, 10);
+int readNumber(const char* text) {
+    const long value = std::strtol(text, nullptr, 10);
     return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+}
+
+int readNumber(const std::string& text) {
+    return readNumber(text.c_str());
 }
 
 [[noreturn]] void refuseText(const std::string& what, std::size_t at) {
@@ -276,12 +281,12 @@ void NQxml::readZones(NQPage& page) {
 }
 
 void NQxml::traverseXML(xml& cursor, NQZone& zone) {
-    const int row = readNumber(cursor.GetAttrib("row"));
-    const int col = readNumber(cursor.GetAttrib("col"));
-    zone.nqSetZoneOrigin(col, row);
-    zone.nqSetZoneHeight(readNumber(cursor.GetAttrib("height")));
-    zone.nqSetZoneWidth(readNumber(cursor.GetAttrib("width")));
-    zone.nqSetZoneId(cursor.GetAttrib("id"));
+    const std::array<std::string, 5> fixed =
+        cursor.GetAttribs<5>({"row", "col", "height", "width", "id"});
+    zone.nqSetZoneOrigin(readNumber(fixed[1]), readNumber(fixed[0]));
+    zone.nqSetZoneHeight(readNumber(fixed[2]));
+    zone.nqSetZoneWidth(readNumber(fixed[3]));
+    zone.nqSetZoneId(fixed[4]);
     copyFreeAttributes(cursor, zoneReserved_, zone);
 
     if (!cursor.bHasChild())
@@ -298,26 +303,27 @@ void NQxml::traverseXML(xml& cursor, NQZone& zone) {
 }
 
 bool NQxml::validatePolygon(const NQZone& zone, int pageWidth, int pageHeight) const {
-    static const char* const kSeparators = ",;()";
     const std::string* found = zone.nqGetTags().findTag("polygon");
     if (found == nullptr)
         return true;
     const std::string& polygon = *found;
+    auto isSeparator = [](char c) { return c == ',' || c == ';' || c == '(' || c == ')'; };
     std::size_t count = 0;
     std::size_t pos = 0;
     for (;;) {
-        const std::size_t start = polygon.find_first_not_of(kSeparators, pos);
-        if (start == std::string::npos)
+        while (pos < polygon.size() && isSeparator(polygon[pos]))
+            ++pos;
+        if (pos == polygon.size())
             break;
-        std::size_t end = polygon.find_first_of(kSeparators, start);
-        if (end == std::string::npos)
-            end = polygon.size();
-        const int value = readNumber(polygon.substr(start, end - start));
+        // The number is read in place: strtol stops at the separator that
+        // ends the piece at the latest.
+        const int value = readNumber(polygon.c_str() + pos);
         // Even-numbered values are x, odd-numbered ones y.
         if (value > (count % 2 == 0 ? pageWidth : pageHeight))
             return false;
         ++count;
-        pos = end;
+        while (pos < polygon.size() && !isSeparator(polygon[pos]))
+            ++pos;
     }
     return count >= 6;
 }

@@ -166,7 +166,7 @@ std::size_t xml::enclosingElement(std::size_t pos) const {
     return npos;
 }
 
-std::size_t xml::findInStartTag(const std::string& name, std::size_t tagEnd) const {
+std::size_t xml::findInStartTag(std::string_view name, std::size_t tagEnd) const {
     // Only occurrences that begin at or before tagEnd count, so the search never
     // needs to look further than tagEnd + the length of the name.
     const std::size_t limit = std::min(text_.size(), tagEnd + name.size());
@@ -287,7 +287,8 @@ bool xml::SaveXml(const std::string& fileName) {
 bool xml::bHasChild() const {
     checked(cursor_);
     const std::size_t gt = startTagEnd(cursor_);
-    if (gt == std::string::npos || isSelfClosing(cursor_))
+    // Self-closing: see isSelfClosing.
+    if (gt == std::string::npos || (gt > cursor_ && text_[gt - 1] == '/'))
         return false;
     const std::size_t lt = text_.find('<', gt + 1);
     return lt != std::string::npos && !isEndTagAt(lt);
@@ -376,8 +377,11 @@ std::string xml::GetElemData(std::size_t pos) const {
 
 std::string xml::GetAttrib(const std::string& name) const {
     checked(cursor_);
-    const std::size_t gt = checked(startTagEnd(cursor_));
-    const std::size_t found = findInStartTag(name, gt);
+    return attribInStartTag(name, checked(startTagEnd(cursor_)));
+}
+
+std::string xml::attribInStartTag(std::string_view name, std::size_t tagEnd) const {
+    const std::size_t found = findInStartTag(name, tagEnd);
     if (found == npos)
         return std::string();
     return quotedValueAfter(found + name.size());

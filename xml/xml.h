@@ -1,6 +1,7 @@
 #ifndef NQ_XML_XML_H
 #define NQ_XML_XML_H
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <string>
@@ -82,6 +83,9 @@ public:
     // before the end of the current start tag, the text between the next two
     // double quotes after it. "id" is therefore found inside "width".
     std::string GetAttrib(const std::string& name) const;
+    // GetAttrib of each name in turn, finding the start tag once.
+    template <std::size_t N>
+    std::array<std::string, N> GetAttribs(const std::array<std::string_view, N>& names) const;
     // The word written in front of pos (normally the position of an "="):
     // blanks directly before pos are skipped, and the name runs back to the
     // previous white space, double quote, "=", "<" or ">".
@@ -123,7 +127,9 @@ private:
     bool isEndTagAt(std::size_t pos) const;
     std::size_t elementEnd(std::size_t start) const;
     std::size_t enclosingElement(std::size_t pos) const;
-    std::size_t findInStartTag(const std::string& name, std::size_t tagEnd) const;
+    std::size_t findInStartTag(std::string_view name, std::size_t tagEnd) const;
+    // GetAttrib with the end of the current start tag known.
+    std::string attribInStartTag(std::string_view name, std::size_t tagEnd) const;
     // For each name, the position of its first occurrence followed by "="
     // from the cursor up to tagEnd (as findInStartTag(name + "=") would
     // find it), npos when there is none; one pass over the tag for all names.
@@ -150,6 +156,16 @@ private:
     std::string text_;
     std::size_t cursor_ = npos;
 };
+
+template <std::size_t N>
+std::array<std::string, N> xml::GetAttribs(const std::array<std::string_view, N>& names) const {
+    checked(cursor_);
+    const std::size_t gt = checked(startTagEnd(cursor_));
+    std::array<std::string, N> values;
+    for (std::size_t i = 0; i < N; ++i)
+        values[i] = attribInStartTag(names[i], gt);
+    return values;
+}
 
 template <typename Take>
 void xml::forEachDynamicAttrib(int first, Take take) const {
