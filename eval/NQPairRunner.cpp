@@ -15,6 +15,21 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+// Runs one step of pair i; what it throws is returned, to be raised on the
+// calling thread.
+std::exception_ptr attempt(const std::function<void(std::size_t)>& step, std::size_t i) {
+    try {
+        step(i);
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 void NQPairRunner::run(std::size_t count, unsigned threads,
                        const std::function<void(std::size_t)>& work,
                        const std::function<void(std::size_t)>& commit,
@@ -37,8 +52,7 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
     bool stop = false;
     std::vector<char> done(count, 0);
     std::vector<std::exception_ptr> failures(count);
-
-    std::exception_ptr releaseFailure;
+    std::exception_ptr releaseFailure;  // the first one, raised once all pairs are committed
 
     auto worker = [&] {
         // This worker's pairs not released yet, in the order it took them.
@@ -49,12 +63,7 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
                 const std::size_t i = mine.front();
                 mine.pop_front();
                 lock.unlock();
-                std::exception_ptr failure;
-                try {
-                    release(i);
-                } catch (...) {
-                    failure = std::current_exception();
-                }
+                const std::exception_ptr failure = attempt(release, i);
                 lock.lock();
                 if (failure && !releaseFailure)
                     releaseFailure = failure;
@@ -74,12 +83,7 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
             if (release)
                 mine.push_back(i);
             lock.unlock();
-            std::exception_ptr failure;
-            try {
-                work(i);
-            } catch (...) {
-                failure = std::current_exception();
-            }
+            const std::exception_ptr failure = attempt(work, i);
             lock.lock();
             failures[i] = failure;
             done[i] = 1;

@@ -13,15 +13,19 @@
 // With one thread both steps run on the calling thread, pair after pair.
 // With more, the work runs ahead of the commits by at most twice the number
 // of threads, so that the memory held by finished but uncommitted pairs
-// stays bounded. A third, optional step, release, runs after a pair's commit
-// on the thread that did its work (with one thread, right after the commit):
-// what a work step allocated is then freed where it was allocated, which
-// spares the calling thread that work and the allocator its locking across
-// threads. A run that stops early leaves the pairs it did not release to the
-// caller. An exception from a work step is raised from run() when its
-// pair would have been committed; an exception from a commit stops the
-// workers (pairs not started are not started), waits for the running ones
-// and leaves run(). Either way no thread is left running.
+// stays bounded.
+//
+// A third, optional step, release, runs after a pair's commit on the thread
+// that did its work (with one thread, right after the commit): what a work
+// step allocated is then freed where it was allocated, which spares the
+// calling thread that work and the allocator its locking across threads.
+//
+// An exception from a work step is raised from run() when its pair would
+// have been committed; an exception from a commit stops the workers (pairs
+// not started are not started), waits for the running ones and leaves run().
+// Either way no thread is left running, and the pairs not released are left
+// to the caller. An exception from a release is raised once every pair is
+// committed (with one thread, at once).
 class NQPairRunner {
 public:
     static void run(std::size_t count, unsigned threads,
