@@ -99,7 +99,10 @@ std::size_t xml::startTagEnd(std::size_t start) const {
 }
 
 bool xml::isSelfClosing(std::size_t start) const {
-    const std::size_t gt = startTagEnd(start);
+    return closesItself(start, startTagEnd(start));
+}
+
+bool xml::closesItself(std::size_t start, std::size_t gt) const {
     return gt != std::string::npos && gt > start && text_[gt - 1] == '/';
 }
 
@@ -287,8 +290,7 @@ bool xml::SaveXml(const std::string& fileName) {
 bool xml::bHasChild() const {
     checked(cursor_);
     const std::size_t gt = startTagEnd(cursor_);
-    // Self-closing: see isSelfClosing.
-    if (gt == std::string::npos || (gt > cursor_ && text_[gt - 1] == '/'))
+    if (gt == std::string::npos || closesItself(cursor_, gt))
         return false;
     const std::size_t lt = text_.find('<', gt + 1);
     return lt != std::string::npos && !isEndTagAt(lt);

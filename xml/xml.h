@@ -124,6 +124,8 @@ private:
     std::size_t checked(std::size_t pos) const;
     std::size_t startTagEnd(std::size_t start) const;
     bool isSelfClosing(std::size_t start) const;
+    // isSelfClosing with the start tag's ">" (or npos) known.
+    bool closesItself(std::size_t start, std::size_t gt) const;
     bool isEndTagAt(std::size_t pos) const;
     std::size_t elementEnd(std::size_t start) const;
     std::size_t enclosingElement(std::size_t pos) const;
