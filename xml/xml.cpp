@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <unordered_map>
@@ -94,6 +95,15 @@ std::size_t xml::checked(std::size_t pos) const {
     return pos;
 }
 
+std::size_t xml::findBackward(char c, std::size_t pos) const {
+    if (text_.empty())
+        return npos;
+    const std::size_t length = std::min(pos, text_.size() - 1) + 1;
+    const void* found = memrchr(text_.data(), c, length);
+    return found == nullptr ? npos
+                            : static_cast<std::size_t>(static_cast<const char*>(found) - text_.data());
+}
+
 std::size_t xml::startTagEnd(std::size_t start) const {
     return text_.find('>', start);
 }
@@ -149,7 +159,7 @@ std::size_t xml::enclosingElement(std::size_t pos) const {
     std::size_t nextGt = text_.find('>', pos);
     std::size_t p = pos;
     while (p > 0) {
-        const std::size_t lt = text_.rfind('<', p - 1);
+        const std::size_t lt = findBackward('<', p - 1);
         if (lt == std::string::npos)
             return npos;
         const std::string_view between(text_.data() + lt, p - lt);
@@ -319,10 +329,10 @@ bool xml::GoPrevSibling() {
     checked(cursor_);
     if (cursor_ == 0)
         return false;
-    const std::size_t lt = text_.rfind('<', cursor_ - 1);
+    const std::size_t lt = findBackward('<', cursor_ - 1);
     if (lt == std::string::npos || !isEndTagAt(lt) || lt == 0)
         return false;
-    const std::size_t previous = text_.rfind('<', lt - 1);
+    const std::size_t previous = findBackward('<', lt - 1);
     if (previous == std::string::npos)
         return false;
     cursor_ = previous;
@@ -342,7 +352,7 @@ std::string xml::RetrieveSpecifiedElem(const std::string& name) const {
     const std::size_t found = text_.find(name);
     if (found == std::string::npos || found == 0)
         return std::string();
-    const std::size_t lt = text_.rfind('<', found - 1);
+    const std::size_t lt = findBackward('<', found - 1);
     if (lt == std::string::npos)
         return std::string();
     return GetElemDoc(lt);
@@ -371,7 +381,7 @@ std::string xml::GetElemData(std::size_t pos) const {
     if (isSelfClosing(pos))
         return std::string();
     const std::size_t end = checked(elementEnd(pos));
-    const std::size_t endTag = text_.rfind('<', end);
+    const std::size_t endTag = findBackward('<', end);
     if (endTag == std::string::npos || endTag <= gt)
         return std::string();
     return text_.substr(gt + 1, endTag - gt - 1);
@@ -465,8 +475,8 @@ bool xml::InsertChildElem(const std::string& name, int level, const std::string&
     // A self-closing element has no end tag to put a child in front of.
     if (end == npos || isSelfClosing(cursor_))
         return false;
-    const std::size_t endTag = text_.rfind('<', end);
-    const std::size_t at = text_.rfind('>', endTag - 1) + 1;
+    const std::size_t endTag = findBackward('<', end);
+    const std::size_t at = findBackward('>', endTag - 1) + 1;
 
     const std::string indent(static_cast<std::size_t>(std::max(level - 1, 0)), '\t');
     std::string element;

@@ -122,6 +122,8 @@ private:
     // `pos` itself when it lies inside the text; otherwise the standard
     // out-of-range error of string access.
     std::size_t checked(std::size_t pos) const;
+    // text_.rfind(c, pos), searching with memrchr rather than byte by byte.
+    std::size_t findBackward(char c, std::size_t pos) const;
     std::size_t startTagEnd(std::size_t start) const;
     bool isSelfClosing(std::size_t start) const;
     // isSelfClosing with the start tag's ">" (or npos) known.
