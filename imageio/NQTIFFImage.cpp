@@ -223,7 +223,6 @@ bool hasTiffSignature(const unsigned char* b) {
     return (b[2] == 42 && b[3] == 0) || (b[2] == 0 && b[3] == 42);
 }
 
-// "WANG" among bytes 8 to 16, searched as a zero-terminated text.
 // "WANG" in the 9 bytes that follow a file's first 8 (as a C string: a zero
 // byte ends it).
 bool isWangMarker(const unsigned char* marker) {
