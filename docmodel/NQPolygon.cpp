@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 NQPolygon::NQPolygon(const int* xs, const int* ys, int n) {
     if (n < 3) throw "The number of Polygon point should be more than 3";
@@ -26,6 +27,16 @@ NQPolygon::NQPolygon(const std::vector<int>& xs, const std::vector<int>& ys) {
     if (n < 3) throw "The number of Polygon point should be more than 3";
     xs_.assign(xs.begin(), xs.begin() + n);
     ys_.assign(ys.begin(), ys.begin() + n);
+    calculateBounds();
+}
+
+NQPolygon::NQPolygon(std::vector<int>&& xs, std::vector<int>&& ys) {
+    const std::size_t n = std::min(xs.size(), ys.size());
+    if (n < 3) throw "The number of Polygon point should be more than 3";
+    xs_ = std::move(xs);
+    ys_ = std::move(ys);
+    xs_.resize(n);
+    ys_.resize(n);
     calculateBounds();
 }
 
@@ -164,6 +175,10 @@ NQPolygon::RowScanner::RowScanner(const NQPolygon& polygon)
     const std::size_t n = polygon.xs_.size();
     if (n < 3)
         return;
+    // A polygon has at most one edge per point, and the active edges and
+    // their thresholds never outnumber the edges: reserving all three up
+    // front spares regrowing them while rows are scanned.
+    edges_.reserve(n);
     double lastx = polygon.xs_[n - 1];
     double lasty = polygon.ys_[n - 1];
     for (std::size_t i = 0; i < n; lastx = polygon.xs_[i], lasty = polygon.ys_[i], ++i) {
@@ -174,8 +189,13 @@ NQPolygon::RowScanner::RowScanner(const NQPolygon& polygon)
         edges_.push_back(Edge{curx, cury, lastx, lasty, static_cast<int>(std::min(cury, lasty)),
                               static_cast<int>(std::max(cury, lasty)), curx == lastx});
     }
-    std::stable_sort(edges_.begin(), edges_.end(),
-                     [](const Edge& a, const Edge& b) { return a.top < b.top; });
+    // Often already in order (a rectangle's two edges begin on one row), and
+    // stable_sort takes a scratch buffer even then.
+    const auto byTop = [](const Edge& a, const Edge& b) { return a.top < b.top; };
+    if (!std::is_sorted(edges_.begin(), edges_.end(), byTop))
+        std::stable_sort(edges_.begin(), edges_.end(), byTop);
+    active_.reserve(edges_.size());
+    thresholds_.reserve(edges_.size());
 }
 
 int NQPolygon::RowScanner::spans(int py, std::vector<std::pair<int, int>>& out) {

@@ -17,6 +17,8 @@ public:
     // for fewer than three points.
     NQPolygon(const int* xs, const int* ys, int n);
     NQPolygon(const std::vector<int>& xs, const std::vector<int>& ys);
+    // The same, taking over the two vectors instead of copying them.
+    NQPolygon(std::vector<int>&& xs, std::vector<int>&& ys);
 
     int getSize() const { return static_cast<int>(xs_.size()); }
     const int* getXpoints() const { return xs_.data(); }

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "docmodel/NQZone.h"
 #include "image/NQException.h"
@@ -68,7 +69,7 @@ void NQMZone::addZone(const NQMZone* other) {
         addMember(members[k], outlines[k]);
 }
 
-void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
+void NQMZone::addMember(NQZone* zone, NQPolygon outline) {
     const NQRectShape added = outline.getBounds();
     if (zones_.empty()) {
         rect_ = added;
@@ -80,7 +81,7 @@ void NQMZone::addMember(NQZone* zone, const NQPolygon& outline) {
         rect_ = NQRectShape(x, y, right - x, bottom - y);
     }
     zones_.push_back(zone);
-    outlines_.push_back(outline);
+    outlines_.push_back(std::move(outline));
     imageCached = false;
     mask_ = NQRegionMask();
 }
@@ -118,7 +119,7 @@ NQPolygon NQMZone::calPolygon(const NQZone* zone) {
                               "<NQMZone::calPolygon()> The number of Polygon point should be more "
                               "than 3",
                               kModule, __LINE__);
-        return NQPolygon(xs, ys);
+        return NQPolygon(std::move(xs), std::move(ys));
     }
 
     const long long x0 = zone->nqGetZoneOrigin().x;
@@ -149,7 +150,7 @@ NQPolygon NQMZone::calPolygon(const NQZone* zone) {
             ys.push_back(clampCoordinate(ys4[k]));
         }
     }
-    return NQPolygon(xs, ys);
+    return NQPolygon(std::move(xs), std::move(ys));
 }
 
 NQRectShape NQMZone::calRect(const NQZone* zone) {
@@ -164,8 +165,9 @@ const NQRegionMask& NQMZone::mask() const {
     if (zones_.empty()) {
         mask_ = NQRegionMask();
     } else {
-        std::vector<NQRegionMask::Runs> runs(zones_.size());
-        for (std::size_t m = 0; m < zones_.size() && useRle; ++m) {
+        // Without run-length text every member is drawn from its outline.
+        std::vector<NQRegionMask::Runs> runs(useRle ? zones_.size() : 0);
+        for (std::size_t m = 0; m < runs.size(); ++m) {
             const std::string text = zones_[m]->nqGetTag("RLEIMAGE");
             runs[m].used = !text.empty();
             getRLEList(text, runs[m].rows, runs[m].starts, runs[m].lengths);

@@ -84,7 +84,7 @@ public:
 private:
     // Appends a member with its outline; the outline is parsed once per member
     // and kept, since the member zones stay unchanged while the region is used.
-    void addMember(NQZone* zone, const NQPolygon& outline);
+    void addMember(NQZone* zone, NQPolygon outline);
     const NQRegionMask& mask() const;
 
     mutable bool imageCached = false;

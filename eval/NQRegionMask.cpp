@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "eval/NQBitCount.h"
 #include "image/NQColor.h"
@@ -238,7 +239,7 @@ void NQRegionMask::paintMembers(const std::vector<NQPolygon>& outlines,
         Segment segment;
     };
     struct Member {
-        std::unique_ptr<NQPolygon::RowScanner> scanner;
+        std::optional<NQPolygon::RowScanner> scanner;
         int firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
         std::vector<Run> runs;
         std::size_t nextRun = 0;
@@ -267,7 +268,7 @@ void NQRegionMask::paintMembers(const std::vector<NQPolygon>& outlines,
         }
         // The outline's pixels: columns [bx, bx + bw) and rows [by, by + bh)
         // for which the polygon contains the point.
-        member.scanner = std::make_unique<NQPolygon::RowScanner>(outline);
+        member.scanner.emplace(outline);
         member.firstRow = std::max(by, top);
         member.lastRow = std::min(by + outline.height, bottom);
         member.firstColumn = std::max(bx, left);

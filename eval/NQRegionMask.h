@@ -28,7 +28,8 @@ public:
         std::vector<int> rows, starts, lengths;
     };
 
-    // `outlines` and `runs` hold one entry per member. Raises NQException
+    // `outlines` holds one entry per member, `runs` one per member or none
+    // (every member drawn from its outline). Raises NQException
     // when the page is colour or has no pixel data. `ink`, when given for the
     // same page image, counts black pixels per row stretch; masks that share
     // one count their overlap with it too.

@@ -427,35 +427,34 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     // start tag normally has a handful of names, which are told apart by
     // comparing them; a table takes over when there are many.
     DynamicAttribs attribs;
-    std::vector<std::string_view> views;
-    std::unordered_set<std::string_view> seen;  // filled once views has kFewNames names
-    views.reserve(kFewNames);
-    attribs.signs.reserve(kFewNames);
+    // The names kept so far as views into the text, for the table; filled
+    // once there are kFewNames of them.
+    std::unordered_set<std::string_view> seen;
+    attribs.names.reserve(kFewNames);
+    attribs.valueFrom.reserve(kFewNames);
     auto isNew = [&](std::string_view name) {
-        if (views.size() < kFewNames)
-            return std::find(views.begin(), views.end(), name) == views.end();
+        if (attribs.names.size() < kFewNames)
+            return std::find(attribs.names.begin(), attribs.names.end(), name) ==
+                   attribs.names.end();
         if (seen.empty())
-            seen.insert(views.begin(), views.end());
+            for (const std::size_t afterSign : attribs.valueFrom)
+                seen.insert(attribNameBefore(afterSign - 1));
         return seen.insert(name).second;
     };
     for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < tagEnd;
          eq = text_.find('=', eq + 1)) {
         const std::string_view name = attribNameBefore(eq);
         if (isNew(name)) {
-            views.push_back(name);
-            attribs.signs.push_back(eq);
+            attribs.names.emplace_back(name);
+            // With blanks around the "=", name + "=" does not occur; the
+            // value is then the quoted text after this "=".
+            attribs.valueFrom.push_back(eq + 1);
         }
     }
-    attribs.names.reserve(views.size());
-    for (const std::string_view name : views)
-        attribs.names.emplace_back(name);
     const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
-    // With blanks around the "=", name + "=" does not occur; the value is
-    // then the quoted text after this "=".
-    attribs.valueFrom.reserve(attribs.names.size());
     for (std::size_t i = 0; i < attribs.names.size(); ++i)
-        attribs.valueFrom.push_back(found[i] != npos ? found[i] + attribs.names[i].size() + 1
-                                                     : attribs.signs[i] + 1);
+        if (found[i] != npos)
+            attribs.valueFrom[i] = found[i] + attribs.names[i].size() + 1;
     return attribs;
 }
 

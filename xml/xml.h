@@ -148,11 +148,10 @@ private:
     // The first "=" of the dynamic attributes from the first-th one.
     std::size_t firstDynamicEquals(int first) const;
     // The names of the dynamic attributes from the first-th "=" up to tagEnd,
-    // each once in the order of the start tag, with the "=" each was met at
-    // and the position its quoted value is read after.
+    // each once in the order of the start tag, with the position its quoted
+    // value is read after.
     struct DynamicAttribs {
         std::vector<std::string> names;
-        std::vector<std::size_t> signs;
         std::vector<std::size_t> valueFrom;
     };
     DynamicAttribs dynamicAttribs(int first, std::size_t tagEnd) const;
