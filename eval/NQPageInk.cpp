@@ -1,6 +1,14 @@
-// Per-row prefix counts of black pixels at 64-bit word granularity.
+// Black pixels of row stretches of a binary page image, counted one of two
+// ways.
 //
-// For row y, counts_[y][w] holds the white (set) bits of words 0 .. w-1; the
+// On processors with AVX-512's vector popcount, from the rows themselves: a
+// stretch costs an instruction per 64 bytes of each of its rows, and nothing
+// is computed ahead. That reads no more of the page than the comparison asks
+// for, where a table would first read the whole page and write a quarter of
+// its size again.
+//
+// Elsewhere, through per-row prefix counts at 64-bit word granularity. For
+// row y, counts_[y][w] holds the white (set) bits of words 0 .. w-1; the
 // black pixels of a column range are then its width less the difference of
 // two table reads, each corrected by a popcount of the first bits of the
 // word that holds the range's end. Words are read in memory order and turned
@@ -8,11 +16,10 @@
 // last word of a row may be partial: it is read byte by byte and never past
 // the row, and bits behind the last pixel are never asked for. Counting set
 // bits rather than black ones saves an inversion per word of the page.
+// Filling the table costs a popcount per word of the rows it is asked for.
 //
-// Filling the table costs a popcount per word of the rows it is asked for
-// (eight words an instruction on processors with AVX-512's vector popcount);
-// the matcher makes one per page image, and both sides of a comparison share
-// it when they show the same image.
+// The matcher makes one counter per page image, and both sides of a
+// comparison share it when they show the same image.
 #include "eval/NQPageInk.h"
 
 #include <algorithm>
@@ -134,81 +141,75 @@ NQ_POPCOUNT_TARGET std::int64_t countBlackPopcount(const unsigned char* data, st
 #endif
 
 #ifdef NQ_VECTOR_POPCOUNT_DISPATCH
-// The same table eight words at a time: the eight counts of a step are
-// summed up across the lanes in three shifted additions, and the table
-// takes each lane's sum less its own count, plus what the row held before.
-NQ_VECTOR_POPCOUNT_TARGET void countRowsVector(const unsigned char* data, std::size_t rowSize,
-                                               std::size_t words, int top, int bottom,
-                                               std::uint16_t* counts) {
-    const std::size_t full = rowSize / 8;
-    // Lane i takes lane i - 1, i - 2 or i - 4; lanes without one get 0.
-    const __m512i back1 = _mm512_set_epi64(6, 5, 4, 3, 2, 1, 0, 0);
-    const __m512i back2 = _mm512_set_epi64(5, 4, 3, 2, 1, 0, 0, 0);
-    const __m512i back4 = _mm512_set_epi64(3, 2, 1, 0, 0, 0, 0, 0);
-    const __m512i lastLane = _mm512_set1_epi64(7);
+// Black pixels of rows [top, bottom) and columns [begin, end), with
+// begin < end, counted from the rows themselves: the set bits of the bytes
+// that hold the columns, 64 bytes an instruction, less those of the first
+// byte left of `begin` and of the last byte from `end` on. The masked load
+// of a row's last bytes reads none past them.
+NQ_VECTOR_POPCOUNT_TARGET std::int64_t countBlackVector(const unsigned char* data,
+                                                        std::size_t rowSize, int top, int bottom,
+                                                        int begin, int end) {
+    const std::size_t first = static_cast<std::size_t>(begin) >> 3;
+    const std::size_t bytes = ((static_cast<std::size_t>(end) + 7) >> 3) - first;
+    const std::size_t whole = bytes & ~std::size_t{63};
+    const std::size_t rest = bytes & 63;
+    const __mmask64 tail = rest == 0 ? 0 : ~__mmask64{0} >> (64 - rest);
+    const unsigned leftMask = (0xFFu << (8 - (begin & 7))) & 0xFFu;  // columns left of begin
+    const unsigned endBit = static_cast<unsigned>(end & 7);
+    const unsigned rightMask = endBit == 0 ? 0u : 0xFFu >> endBit;  // columns from end on
+    __m512i sums = _mm512_setzero_si512();
+    std::int64_t outside = 0;
     for (int y = top; y < bottom; ++y) {
-        const unsigned char* row = data + static_cast<std::size_t>(y) * rowSize;
-        std::uint16_t* out = counts + static_cast<std::size_t>(y) * (words + 1);
-        __m512i running = _mm512_setzero_si512();
-        std::size_t w = 0;
-        for (; w + 8 <= full; w += 8) {
-            const __m512i ones = _mm512_popcnt_epi64(_mm512_loadu_si512(row + 8 * w));
-            __m512i sums = ones;
-            sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFE, back1, sums));
-            sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFC, back2, sums));
-            sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xF0, back4, sums));
-            const __m512i before = _mm512_add_epi64(running, _mm512_sub_epi64(sums, ones));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + w),
-                             _mm512_maskz_cvtepi64_epi16(0xFF, before));
-            running =
-                _mm512_add_epi64(running, _mm512_maskz_permutexvar_epi64(0xFF, lastLane, sums));
-        }
-        // (The masked forms throughout: GCC's plain ones warn about an
-        // undefined pass-through operand.)
-        // The rest of the row, fewer than 64 bytes, in one step too: the
-        // masked load reads no byte past the row and gives zero bytes
-        // instead, as the last partial word is read elsewhere.
-        const std::size_t left = rowSize - 8 * w;
-        const __m512i ones = _mm512_popcnt_epi64(
-            _mm512_maskz_loadu_epi8(left >= 64 ? ~__mmask64{0} : (__mmask64{1} << left) - 1,
-                                    row + 8 * w));
-        __m512i sums = ones;
-        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFE, back1, sums));
-        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xFC, back2, sums));
-        sums = _mm512_add_epi64(sums, _mm512_maskz_permutexvar_epi64(0xF0, back4, sums));
-        const __m512i before = _mm512_add_epi64(running, _mm512_sub_epi64(sums, ones));
-        const std::size_t lanes = words - w;  // at most 8
-        _mm512_mask_cvtepi64_storeu_epi16(out + w, static_cast<__mmask8>((1u << lanes) - 1),
-                                          before);
-        std::uint64_t total[8];
-        _mm512_storeu_si512(total, _mm512_add_epi64(running, sums));
-        out[words] = static_cast<std::uint16_t>(total[7]);
+        const unsigned char* row = data + static_cast<std::size_t>(y) * rowSize + first;
+        for (std::size_t k = 0; k < whole; k += 64)
+            sums = _mm512_add_epi64(sums, _mm512_popcnt_epi64(_mm512_loadu_si512(row + k)));
+        if (tail != 0)
+            sums = _mm512_add_epi64(
+                sums, _mm512_popcnt_epi64(_mm512_maskz_loadu_epi8(tail, row + whole)));
+        outside += __builtin_popcount(row[0] & leftMask) +
+                   __builtin_popcount(row[bytes - 1] & rightMask);
     }
+    std::int64_t lanes[8];
+    _mm512_storeu_si512(lanes, sums);
+    std::int64_t white = -outside;
+    for (const std::int64_t lane : lanes)
+        white += lane;
+    return static_cast<std::int64_t>(end - begin) * (bottom - top) - white;
 }
 #endif
 
 }  // namespace
 
-std::shared_ptr<const NQPageInk> NQPageInk::of(const NQImage& page) {
+std::shared_ptr<const NQPageInk> NQPageInk::of(const NQImage& page, Counting counting) {
     // The last word of a row may count padding bits, so the limit leaves a word of room.
     if (page.nqGetBitsPerPixel() != 1 || !page.nqHasImageData() || page.nqGetWidth() < 1 ||
         page.nqGetWidth() > std::numeric_limits<std::uint16_t>::max() - 64)
         return nullptr;
-    return std::make_shared<const NQPageInk>(page);
+    return std::make_shared<const NQPageInk>(page, counting);
 }
 
-NQPageInk::NQPageInk(const NQImage& page)
+NQPageInk::NQPageInk(const NQImage& page, Counting counting)
     : image_(&page),
       data_(page.nqGetImageData()),
       rowSize_(static_cast<std::size_t>(page.nqGetRowSize())),
-      words_((rowSize_ + 7) / 8),
-      counts_(new std::uint16_t[static_cast<std::size_t>(page.nqGetHeight()) * (words_ + 1)]),
-      counted_(static_cast<std::size_t>(page.nqGetHeight() + kBlockRows - 1) / kBlockRows, 0) {
-    nqPrefaultFreshMemory(counts_.get(), static_cast<std::size_t>(page.nqGetHeight()) *
-                                             (words_ + 1) * sizeof(std::uint16_t));
+      words_((rowSize_ + 7) / 8) {
+#ifdef NQ_VECTOR_POPCOUNT_DISPATCH
+    if (counting == Counting::Best && nqHasVectorPopcount())
+        return;  // counted from the rows themselves: no table
+#endif
+    const std::size_t entries = static_cast<std::size_t>(page.nqGetHeight()) * (words_ + 1);
+    counts_.reset(new std::uint16_t[entries]);
+    nqPrefaultFreshMemory(counts_.get(), entries * sizeof(std::uint16_t));
+    counted_.assign(static_cast<std::size_t>(page.nqGetHeight() + kBlockRows - 1) / kBlockRows, 0);
 }
 
 std::int64_t NQPageInk::black(int top, int bottom, int begin, int end) const {
+#ifdef NQ_VECTOR_POPCOUNT_DISPATCH
+    if (!counts_)
+        return begin < end && top < bottom
+                   ? countBlackVector(data_, rowSize_, top, bottom, begin, end)
+                   : 0;
+#endif
     // Fill in the blocks of rows not counted yet.
     const int height = image_->nqGetHeight();
     for (int block = top / kBlockRows; block * kBlockRows < bottom; ++block) {
@@ -216,12 +217,6 @@ std::int64_t NQPageInk::black(int top, int bottom, int begin, int end) const {
             continue;
         counted_[block] = 1;
         const int first = block * kBlockRows, last = std::min(first + kBlockRows, height);
-#ifdef NQ_VECTOR_POPCOUNT_DISPATCH
-        if (nqHasVectorPopcount()) {
-            countRowsVector(data_, rowSize_, words_, first, last, counts_.get());
-            continue;
-        }
-#endif
 #ifdef NQ_POPCOUNT_DISPATCH
         if (nqHasPopcount())
             countRowsPopcount(data_, rowSize_, words_, first, last, counts_.get());

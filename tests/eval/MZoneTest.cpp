@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 
 #include "docmodel/NQPage.h"
@@ -231,9 +232,9 @@ std::string referenceRunLengths(const std::vector<int>& mask, const NQRectShape&
 // Random pages and regions of random members: polygons reaching off the
 // page, turned and plain rectangles, and run-length masks with runs outside
 // the rectangle, painted in random order over each other. With `ink`, binary
-// pages are counted through their black counts (NQPageInk).
+// pages are counted through a page ink counter that counts that way.
 void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smallest, int largest,
-                                          bool ink) {
+                                          std::optional<NQPageInk::Counting> ink) {
     std::mt19937 random(seed);
     auto pick = [&random](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
@@ -273,7 +274,7 @@ void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smalles
             for (std::size_t k = 1; k < members.size(); ++k)
                 regions.back().addZone(members[k]);
             if (ink)
-                regions.back().useInk(NQPageInk::of(page->nqGetPageImageRef()));
+                regions.back().useInk(NQPageInk::of(page->nqGetPageImageRef(), *ink));
             references.push_back(
                 referenceMask(members, true, regions.back().getRect(), page->nqGetPageImageRef()));
         }
@@ -299,13 +300,15 @@ void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smalles
 }
 
 TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
-    expectRandomRegionsEqualThePixelRule(7, 150, 20, 90, false);
+    expectRandomRegionsEqualThePixelRule(7, 150, 20, 90, std::nullopt);
 }
 
-// Wide rows exercise the word-wide counts: whole 64-bit words, steps of
-// eight words, partial words at both ends and the partial last word of a row.
+// Wide rows exercise the word-wide counts: whole 64-bit words and 64-byte
+// steps, partial words and bytes at both ends and the partial last word of a
+// row, counted both ways.
 TEST(MZoneMask, RandomRegionsCountedThroughPageInkEqualThePixelRule) {
-    expectRandomRegionsEqualThePixelRule(11, 60, 60, 1300, true);
+    for (const auto counting : {NQPageInk::Counting::Best, NQPageInk::Counting::Table})
+        expectRandomRegionsEqualThePixelRule(11, 60, 60, 1300, counting);
 }
 
 TEST(MZoneScore, HarmonicMeanOfBothCoveragesAndUndefinedWithoutCommonPixels) {
