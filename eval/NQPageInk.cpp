@@ -23,6 +23,7 @@
 #include "eval/NQPageInk.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "eval/NQBitCount.h"
@@ -143,35 +144,48 @@ NQ_POPCOUNT_TARGET std::int64_t countBlackPopcount(const unsigned char* data, st
 #ifdef NQ_VECTOR_POPCOUNT_DISPATCH
 // Black pixels of rows [top, bottom) and columns [begin, end), with
 // begin < end, counted from the rows themselves: the set bits of the bytes
-// that hold the columns, 64 bytes an instruction, less those of the first
-// byte left of `begin` and of the last byte from `end` on. The masked load
-// of a row's last bytes reads none past them.
+// that hold the columns, 64 bytes an instruction. The first and last of
+// those bytes are masked down to the columns' bits, and the masked load of a
+// row's last bytes reads none past them.
 NQ_VECTOR_POPCOUNT_TARGET std::int64_t countBlackVector(const unsigned char* data,
                                                         std::size_t rowSize, int top, int bottom,
                                                         int begin, int end) {
     const std::size_t first = static_cast<std::size_t>(begin) >> 3;
     const std::size_t bytes = ((static_cast<std::size_t>(end) + 7) >> 3) - first;
-    const std::size_t whole = bytes & ~std::size_t{63};
-    const std::size_t rest = bytes & 63;
-    const __mmask64 tail = rest == 0 ? 0 : ~__mmask64{0} >> (64 - rest);
-    const unsigned leftMask = (0xFFu << (8 - (begin & 7))) & 0xFFu;  // columns left of begin
+    const std::size_t lastStart = (bytes - 1) & ~std::size_t{63};  // the last 64-byte step
+    const std::size_t lastBytes = bytes - lastStart;                // 1 to 64
+    const __mmask64 lastLoad = lastBytes == 64 ? ~__mmask64{0} : (__mmask64{1} << lastBytes) - 1;
+    // Which bits of each byte of the first and of the last step count.
+    alignas(64) unsigned char keepFirst[64], keepLast[64];
+    std::memset(keepFirst, 0xFF, sizeof keepFirst);
+    std::memset(keepLast, 0xFF, sizeof keepLast);
     const unsigned endBit = static_cast<unsigned>(end & 7);
-    const unsigned rightMask = endBit == 0 ? 0u : 0xFFu >> endBit;  // columns from end on
+    const unsigned char fromBegin = static_cast<unsigned char>(0xFFu >> (begin & 7));
+    const unsigned char beforeEnd =
+        static_cast<unsigned char>(endBit == 0 ? 0xFFu : (0xFFu << (8 - endBit)) & 0xFFu);
+    keepFirst[0] = fromBegin;
+    keepLast[lastBytes - 1] = beforeEnd;
+    if (lastStart == 0)
+        keepLast[0] &= fromBegin;  // one step holds both ends
+    const __m512i firstMask = _mm512_load_si512(keepFirst);
+    const __m512i lastMask = _mm512_load_si512(keepLast);
+
     __m512i sums = _mm512_setzero_si512();
-    std::int64_t outside = 0;
     for (int y = top; y < bottom; ++y) {
         const unsigned char* row = data + static_cast<std::size_t>(y) * rowSize + first;
-        for (std::size_t k = 0; k < whole; k += 64)
-            sums = _mm512_add_epi64(sums, _mm512_popcnt_epi64(_mm512_loadu_si512(row + k)));
-        if (tail != 0)
-            sums = _mm512_add_epi64(
-                sums, _mm512_popcnt_epi64(_mm512_maskz_loadu_epi8(tail, row + whole)));
-        outside += __builtin_popcount(row[0] & leftMask) +
-                   __builtin_popcount(row[bytes - 1] & rightMask);
+        if (lastStart > 0) {
+            sums = _mm512_add_epi64(sums, _mm512_popcnt_epi64(_mm512_and_si512(
+                                              _mm512_loadu_si512(row), firstMask)));
+            for (std::size_t k = 64; k < lastStart; k += 64)
+                sums = _mm512_add_epi64(sums, _mm512_popcnt_epi64(_mm512_loadu_si512(row + k)));
+        }
+        sums = _mm512_add_epi64(
+            sums, _mm512_popcnt_epi64(_mm512_and_si512(
+                      _mm512_maskz_loadu_epi8(lastLoad, row + lastStart), lastMask)));
     }
     std::int64_t lanes[8];
     _mm512_storeu_si512(lanes, sums);
-    std::int64_t white = -outside;
+    std::int64_t white = 0;
     for (const std::int64_t lane : lanes)
         white += lane;
     return static_cast<std::int64_t>(end - begin) * (bottom - top) - white;
