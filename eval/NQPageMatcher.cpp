@@ -202,20 +202,27 @@ std::vector<Score> NQPageMatcher::getMaxMatch(const std::vector<Score>& candidat
     std::vector<Score> best;
     std::size_t bestSame = 0, bestOther = 0;
     std::vector<char> resultUsed(result.size(), 0), gtUsed(gt.size(), 0);
+    // Whether each candidate pairs regions of one class, compared once rather
+    // than on every start: 2 for the same class, 1 for another, 0 for a
+    // candidate that names no region.
+    std::vector<char> kind(candidates.size(), 0);
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        const Score& candidate = candidates[k];
+        if (candidate.resIdx < result.size() && candidate.gtIdx < gt.size())
+            kind[k] = result[candidate.resIdx].getType() == gt[candidate.gtIdx].getType() ? 2 : 1;
+    }
     std::vector<Score> trial;
     for (std::size_t start = 0; start < candidates.size(); ++start) {
         trial.clear();
         std::size_t same = 0, other = 0;
         for (std::size_t k = start; k < candidates.size(); ++k) {
             const Score& candidate = candidates[k];
-            if (candidate.resIdx >= result.size() || candidate.gtIdx >= gt.size())
-                continue;
-            if (resultUsed[candidate.resIdx] || gtUsed[candidate.gtIdx])
+            if (kind[k] == 0 || resultUsed[candidate.resIdx] || gtUsed[candidate.gtIdx])
                 continue;
             resultUsed[candidate.resIdx] = 1;
             gtUsed[candidate.gtIdx] = 1;
             trial.push_back(candidate);
-            if (result[candidate.resIdx].getType() == gt[candidate.gtIdx].getType())
+            if (kind[k] == 2)
                 ++same;
             else
                 ++other;
