@@ -15,6 +15,7 @@
 
 #include "docmodel/NQZone.h"
 #include "image/NQException.h"
+#include "image/NQUtils.h"
 
 namespace {
 
@@ -35,11 +36,11 @@ std::vector<long long> splitNumbers(const std::string& text) {
         std::size_t stop = pos;
         while (stop < text.size() && !isSeparator(text[stop]))
             ++stop;
-        // strtoll stops at the first character that is not part of a number,
-        // at the latest at the separator that ends the piece, so it reads the
-        // piece in place.
+        // The number stops at the first character that is not part of it, at
+        // the latest at the separator that ends the piece, so it is read in
+        // place.
         if (stop > pos)
-            numbers.push_back(std::strtoll(text.c_str() + pos, nullptr, 10));
+            numbers.push_back(NQUtils::readDecimal(text.c_str() + pos));
         pos = stop + 1;
     }
     return numbers;

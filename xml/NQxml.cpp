@@ -30,6 +30,7 @@
 #include "docmodel/NQZone.h"
 #include "image/NQException.h"
 #include "image/NQImage.h"
+#include "image/NQUtils.h"
 #include "imageio/NQPageImageLoader.h"
 
 namespace {
@@ -48,8 +49,8 @@ bool contains(const std::vector<std::string>& names, const std::string& name) {
 // first other character; no digits give 0), clamped to the range of int so
 // that an overlong number cannot wrap around to a small or negative one.
 int readNumber(const char* text) {
-    const long value = std::strtol(text, nullptr, 10);
-    return static_cast<int>(std::clamp<long>(value, INT_MIN, INT_MAX));
+    const long long value = NQUtils::readDecimal(text);
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
 int readNumber(const std::string& text) {

@@ -136,6 +136,13 @@ TEST(Utils, RoundingGoesHalfUp) {
     EXPECT_DOUBLE_EQ(NQUtils::roundDouble(7.25, -3), 7.0);
 }
 
+TEST(Utils, DecimalsReadAsStrtollReadsThem) {
+    for (const char* text : {"0", "7", "2480", "012", "123456789012345678", "1234567890123456789",
+                             "99999999999999999999", "-42", "+5", " 17", "\t-3x", "12,34", "3)",
+                             "9a", "", ",", "-", "x1"})
+        EXPECT_EQ(NQUtils::readDecimal(text), std::strtoll(text, nullptr, 10)) << '"' << text << '"';
+}
+
 TEST(Utils, ByteReversal) {
     int i = 0x01020304;
     NQUtils::reverseInt(i);
