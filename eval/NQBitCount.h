@@ -40,8 +40,8 @@ inline bool nqHasPopcount() {
 #endif
 
 // Processors with AVX-512's vector popcount count eight words an instruction
-// (and its byte masks read the end of a row); the loop that fills the page
-// ink counts is built a third time for them.
+// (and its byte masks read the end of a row stretch); the page ink's count
+// of row stretches is built for them too.
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define NQ_VECTOR_POPCOUNT_DISPATCH 1
