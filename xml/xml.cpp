@@ -203,23 +203,6 @@ std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>
     }
     if (unfound == 0)
         return found;
-    if (names.size() <= kFewNames) {
-        // Few names: compare each one with the text in front of every "=".
-        // A name holds no delimiter, so text equal to it is a suffix of the
-        // word there, exactly what the hashing below finds.
-        for (std::size_t eq = text_.find('=', cursor_); unfound > 0 && eq < tagEnd;
-             eq = text_.find('=', eq + 1))
-            for (std::size_t i = 0; i < names.size(); ++i) {
-                const std::size_t length = names[i].size();
-                if (found[i] == npos && length > 0 && length <= eq - cursor_ &&
-                    text_[eq - 1] == names[i].back() &&
-                    text_.compare(eq - length, length, names[i]) == 0) {
-                    found[i] = eq - length;
-                    --unfound;
-                }
-            }
-        return found;
-    }
     std::unordered_map<std::uint64_t, std::vector<std::size_t>> byHash;
     for (std::size_t i = 0; i < names.size(); ++i)
         if (!names[i].empty())
@@ -427,6 +410,17 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     // start tag normally has a handful of names, which are told apart by
     // comparing them; a table takes over when there are many.
     DynamicAttribs attribs;
+    // The tag's "=" signs from the cursor on, found in one pass.
+    std::vector<std::size_t> signs;
+    signs.reserve(kFewNames);
+    const char* const text = text_.data();
+    for (const char* p = text + cursor_;
+         (p = static_cast<const char*>(std::memchr(p, '=', text + tagEnd - p))) != nullptr; ++p)
+        signs.push_back(static_cast<std::size_t>(p - text));
+    // The names begin at the first-th "=" after the cursor.
+    const std::size_t firstName = (!signs.empty() && signs.front() == cursor_ ? 1 : 0) +
+                                  static_cast<std::size_t>(std::max(first, 1)) - 1;
+
     // The names kept so far as views into the text, for the table; filled
     // once there are kFewNames of them.
     std::unordered_set<std::string_view> seen;
@@ -441,20 +435,39 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
                 seen.insert(attribNameBefore(afterSign - 1));
         return seen.insert(name).second;
     };
-    for (std::size_t eq = firstDynamicEquals(first); eq != std::string::npos && eq < tagEnd;
-         eq = text_.find('=', eq + 1)) {
-        const std::string_view name = attribNameBefore(eq);
+    for (std::size_t k = firstName; k < signs.size(); ++k) {
+        const std::string_view name = attribNameBefore(signs[k]);
         if (isNew(name)) {
             attribs.names.emplace_back(name);
             // With blanks around the "=", name + "=" does not occur; the
             // value is then the quoted text after this "=".
-            attribs.valueFrom.push_back(eq + 1);
+            attribs.valueFrom.push_back(signs[k] + 1);
         }
     }
-    const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
-    for (std::size_t i = 0; i < attribs.names.size(); ++i)
-        if (found[i] != npos)
-            attribs.valueFrom[i] = found[i] + attribs.names[i].size() + 1;
+
+    if (attribs.names.size() > kFewNames) {
+        const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
+        for (std::size_t i = 0; i < attribs.names.size(); ++i)
+            if (found[i] != npos)
+                attribs.valueFrom[i] = found[i] + attribs.names[i].size() + 1;
+        return attribs;
+    }
+    // Few names: the value of each follows the first "=" that the name
+    // stands right in front of, which is where a search for name + "=" from
+    // the cursor ends; "=" alone is the first "=".
+    for (std::size_t i = 0; i < attribs.names.size(); ++i) {
+        const std::string& name = attribs.names[i];
+        if (name.empty()) {
+            attribs.valueFrom[i] = signs.front() + 1;
+            continue;
+        }
+        for (const std::size_t sign : signs)
+            if (name.size() <= sign - cursor_ && text[sign - 1] == name.back() &&
+                std::equal(name.begin(), name.end(), text + (sign - name.size()))) {
+                attribs.valueFrom[i] = sign + 1;
+                break;
+            }
+    }
     return attribs;
 }
 

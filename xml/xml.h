@@ -136,7 +136,8 @@ private:
     std::string attribInStartTag(std::string_view name, std::size_t tagEnd) const;
     // For each name, the position of its first occurrence followed by "="
     // from the cursor up to tagEnd (as findInStartTag(name + "=") would
-    // find it), npos when there is none; one pass over the tag for all names.
+    // find it), npos when there is none; one pass over the tag for all names,
+    // through hashing, for tags of more than kFewNames names.
     std::vector<std::size_t> findAllBeforeEquals(const std::vector<std::string>& names,
                                                  std::size_t tagEnd) const;
     std::string quotedValueAfter(std::size_t pos) const;

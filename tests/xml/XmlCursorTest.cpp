@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
+#include <map>
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "support/TestSupport.h"
 #include "xml/xml.h"
@@ -112,6 +116,38 @@ TEST(XmlCursor, DynamicAttributesOfAManyAttributeTagFollowTheFirstOccurrence) {
     xml x;
     x.setXML(tag + " a3=\"again\" id=\"i\">");
     EXPECT_EQ(x.GetDynamicAttrib(1), expected);
+}
+
+// Tags of a few names are read by comparing the names, tags of many through
+// hashing; both must give the same values. Random tags of short names that
+// end one another, blanks around "=" and "=" inside values are read alone
+// and with enough further names behind them to take the hashing; those
+// names end in "Z", which no other name holds, so they change nothing else.
+TEST(XmlCursor, DynamicAttributesAreTheSameForFewAndManyNames) {
+    std::mt19937 random(5);
+    auto pick = [&random](const std::vector<std::string>& from) {
+        return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+    };
+    const std::vector<std::string> names{"a", "b", "ab", "ba", "id", "xid", ""};
+    const std::vector<std::string> signs{"=", "=", " =", "= ", " = "};
+    const std::vector<std::string> values{"1", "x", "", "k=v", "b=", "=", "a=1 b=2"};
+    std::string padding;
+    for (int k = 0; k < 20; ++k)
+        padding += " p" + std::to_string(k) + "Z=\"" + std::to_string(k) + "\"";
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string tag = "<e";
+        for (int n = std::uniform_int_distribution<int>(0, 6)(random); n > 0; --n)
+            tag += " " + pick(names) + pick(signs) + "\"" + pick(values) + "\"";
+        tag += " zz=\"end\"";
+        const int first = trial % 3 + 1;
+        xml few, many;
+        few.setXML(tag + ">");
+        many.setXML(tag + padding + ">");
+        std::map<std::string, std::string> expected = many.GetDynamicAttrib(first);
+        for (auto it = expected.begin(); it != expected.end();)
+            it = !it->first.empty() && it->first.back() == 'Z' ? expected.erase(it) : std::next(it);
+        EXPECT_EQ(few.GetDynamicAttrib(first), expected) << tag << " from " << first;
+    }
 }
 
 TEST(XmlCursor, InsertionLayoutAndAttributeOrder) {
