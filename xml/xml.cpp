@@ -189,14 +189,12 @@ std::size_t xml::findInStartTag(std::string_view name, std::size_t tagEnd) const
 }
 
 std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>& names,
-                                                  std::size_t tagEnd) const {
+                                                  const std::vector<std::size_t>& signs) const {
     std::vector<std::size_t> found(names.size(), npos);
     std::size_t unfound = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (names[i].empty()) {
-            // "=" alone: the first "=" from the cursor.
-            const std::size_t eq = text_.find('=', cursor_);
-            found[i] = eq < tagEnd ? eq : npos;
+            found[i] = signs.front();  // "=" alone: the first "=" from the cursor
             continue;
         }
         ++unfound;
@@ -207,8 +205,8 @@ std::vector<std::size_t> xml::findAllBeforeEquals(const std::vector<std::string>
     for (std::size_t i = 0; i < names.size(); ++i)
         if (!names[i].empty())
             byHash[backwardHash(names[i])].push_back(i);
-    for (std::size_t eq = text_.find('=', cursor_); unfound > 0 && eq < tagEnd;
-         eq = text_.find('=', eq + 1)) {
+    for (std::size_t k = 0; unfound > 0 && k < signs.size(); ++k) {
+        const std::size_t eq = signs[k];
         std::uint64_t hash = 0;
         std::uint64_t power = 1;
         for (std::size_t length = 1; length <= eq - cursor_; ++length) {
@@ -397,13 +395,6 @@ std::string_view xml::attribNameBefore(std::size_t pos) const {
     return std::string_view(text_).substr(begin, end - begin);
 }
 
-std::size_t xml::firstDynamicEquals(int first) const {
-    std::size_t eq = cursor_;
-    for (int step = 0; step < std::max(first, 1) && eq != std::string::npos; ++step)
-        eq = text_.find('=', eq + 1);
-    return eq;
-}
-
 xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     // Each name once, with its own "="; a repeated name keeps the value of
     // its first occurrence, which is also what the search finds again. A
@@ -446,7 +437,7 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
     }
 
     if (attribs.names.size() > kFewNames) {
-        const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, tagEnd);
+        const std::vector<std::size_t> found = findAllBeforeEquals(attribs.names, signs);
         for (std::size_t i = 0; i < attribs.names.size(); ++i)
             if (found[i] != npos)
                 attribs.valueFrom[i] = found[i] + attribs.names[i].size() + 1;

@@ -134,20 +134,19 @@ private:
     std::size_t findInStartTag(std::string_view name, std::size_t tagEnd) const;
     // GetAttrib with the end of the current start tag known.
     std::string attribInStartTag(std::string_view name, std::size_t tagEnd) const;
-    // For each name, the position of its first occurrence followed by "="
-    // from the cursor up to tagEnd (as findInStartTag(name + "=") would
-    // find it), npos when there is none; one pass over the tag for all names,
-    // through hashing, for tags of more than kFewNames names.
+    // For each name (taken from the start tag), the position of its first
+    // occurrence followed by one of the tag's "=" signs (as
+    // findInStartTag(name + "=") would find it), npos when there is none;
+    // one pass over the signs for all names, through hashing, for tags of
+    // more than kFewNames names.
     std::vector<std::size_t> findAllBeforeEquals(const std::vector<std::string>& names,
-                                                 std::size_t tagEnd) const;
+                                                 const std::vector<std::size_t>& signs) const;
     std::string quotedValueAfter(std::size_t pos) const;
     // GetAttribName without the check of pos and without a copy.
     std::string_view attribNameBefore(std::size_t pos) const;
     // Up to this many names, the names of a start tag are looked up by
     // comparing them one by one rather than through a table.
     static constexpr std::size_t kFewNames = 16;
-    // The first "=" of the dynamic attributes from the first-th one.
-    std::size_t firstDynamicEquals(int first) const;
     // The names of the dynamic attributes from the first-th "=" up to tagEnd,
     // each once in the order of the start tag, with the position its quoted
     // value is read after.
