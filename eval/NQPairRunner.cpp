@@ -1,10 +1,11 @@
-// The pair runner: a fixed set of std::thread workers that take the next pair
-// index from a shared counter, and the calling thread, which commits the
-// pairs in order as their work completes. One mutex guards the counter, the
+// The pair runner: the calling thread and a fixed set of std::thread workers
+// take the next pair index from a shared counter; the calling thread also
+// commits the pairs in order as their work completes, and works on a pair
+// itself only while the next commit waits. One mutex guards the counter, the
 // completion flags and the stop flag; one condition variable wakes workers
 // (room ahead of the commits, a pair of theirs committed, or stop) and the
-// committer (a pair finished). Each worker keeps the pairs it worked on until
-// their commit, to release them itself.
+// committer (a pair finished, or room ahead). Each thread keeps the pairs it
+// worked on until their commit, to release them itself.
 #include "eval/NQPairRunner.h"
 
 #include <algorithm>
@@ -47,12 +48,26 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
     const std::size_t ahead = 2 * static_cast<std::size_t>(threads);
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t next = 0;       // first pair no worker has taken
+    std::size_t next = 0;       // first pair no thread has taken
     std::size_t committed = 0;  // pairs committed so far
     bool stop = false;
     std::vector<char> done(count, 0);
+    std::vector<char> byCaller(count, 0);  // worked on by the calling thread
     std::vector<std::exception_ptr> failures(count);
     std::exception_ptr releaseFailure;  // the first one, raised once all pairs are committed
+
+    auto mayTake = [&] { return next < count && next < committed + ahead; };
+    // Takes the next pair and works on it; called and left with the lock held.
+    auto workOnNext = [&](std::unique_lock<std::mutex>& lock) {
+        const std::size_t i = next++;
+        lock.unlock();
+        const std::exception_ptr failure = attempt(work, i);
+        lock.lock();
+        failures[i] = failure;
+        done[i] = 1;
+        changed.notify_all();
+        return i;
+    };
 
     auto worker = [&] {
         // This worker's pairs not released yet, in the order it took them.
@@ -70,8 +85,7 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
             }
             auto releasable = [&] { return !mine.empty() && mine.front() < committed; };
             changed.wait(lock, [&] {
-                return stop || (next < count && next < committed + ahead) ||
-                       (next >= count && (mine.empty() || releasable()));
+                return stop || mayTake() || (next >= count && (mine.empty() || releasable()));
             });
             if (stop)
                 return;
@@ -79,20 +93,17 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
                 continue;  // release first, so that the next pair reuses its memory
             if (next >= count)
                 return;
-            const std::size_t i = next++;
+            const std::size_t i = workOnNext(lock);
             if (release)
                 mine.push_back(i);
-            lock.unlock();
-            const std::exception_ptr failure = attempt(work, i);
-            lock.lock();
-            failures[i] = failure;
-            done[i] = 1;
-            changed.notify_all();
         }
     };
 
+    // The calling thread is one of the threads that work: it starts one
+    // worker fewer, so that the threads of a run are as many as asked for
+    // and a commit never waits for, or pre-empts, a busy worker's core.
     std::vector<std::thread> workers;
-    const unsigned started = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    const unsigned started = static_cast<unsigned>(std::min<std::size_t>(threads, count)) - 1;
     auto stopAndJoin = [&] {
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -105,11 +116,18 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
     try {
         for (unsigned t = 0; t < started; ++t)
             workers.emplace_back(worker);
+        // Commits the pairs in order as their work is done; while the next
+        // one is not done, works on a pair of its own if one may be taken.
         for (std::size_t i = 0; i < count; ++i) {
             std::exception_ptr failure;
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                changed.wait(lock, [&] { return done[i] != 0; });
+                while (!done[i]) {
+                    if (mayTake())
+                        byCaller[workOnNext(lock)] = 1;
+                    else
+                        changed.wait(lock, [&] { return done[i] != 0 || mayTake(); });
+                }
                 failure = failures[i];
             }
             if (failure)
@@ -120,6 +138,12 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
                 committed = i + 1;
             }
             changed.notify_all();
+            if (byCaller[i] && release) {
+                const std::exception_ptr failure = attempt(release, i);
+                std::lock_guard<std::mutex> lock(mutex);
+                if (failure && !releaseFailure)
+                    releaseFailure = failure;
+            }
         }
     } catch (...) {
         stopAndJoin();

@@ -11,9 +11,9 @@
 // the calling thread, strictly in index order, each after its own work).
 //
 // With one thread both steps run on the calling thread, pair after pair.
-// With more, the work runs ahead of the commits by at most twice the number
-// of threads, so that the memory held by finished but uncommitted pairs
-// stays bounded.
+// With N, the calling thread and N - 1 workers do the work, and it runs
+// ahead of the commits by at most twice the number of threads, so that the
+// memory held by finished but uncommitted pairs stays bounded.
 //
 // A third, optional step, release, runs after a pair's commit on the thread
 // that did its work (with one thread, right after the commit): what a work
