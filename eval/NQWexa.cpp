@@ -52,13 +52,17 @@
 
 namespace {
 
-// What a file is, when a pair was made from names alone.
+// What a file is, when a pair was made from names alone. A file of our own
+// format keeps the bytes read to tell it, so that it is opened once.
 NQDocumentSource sourceOf(const NQDocumentSource& given, const std::string& file) {
     if (!given.file.empty())
         return given;
     NQDocumentSource source;
     source.file = file;
-    source.format = nqDetectInputFormat(file);
+    std::string text;
+    source.format = nqDetectInputFormat(file, NQxml::kMaxFileBytes, text);
+    if (!text.empty())
+        source.text = std::make_shared<std::string>(std::move(text));
     return source;
 }
 

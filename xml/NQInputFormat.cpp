@@ -10,6 +10,8 @@
 // that starts later than that is taken for our own format.
 #include "xml/NQInputFormat.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -106,6 +108,24 @@ NQInputFormat formatOfHead(std::string_view head, bool& complete) {
     return pageXml ? NQInputFormat::NQ_PAGE_XML : NQInputFormat::NQ_NATIVE_XML;
 }
 
+// The rest of a regular file of at most maxBytes after its head: `text`
+// becomes head and rest, or stays empty when the file is larger, is not a
+// regular file or does not give as many bytes as its size says.
+void readRest(std::FILE* in, std::uintmax_t maxBytes, std::string& head, std::string& text) {
+    struct stat status;
+    if (::fstat(::fileno(in), &status) != 0 || !S_ISREG(status.st_mode) ||
+        static_cast<std::uintmax_t>(status.st_size) > maxBytes)
+        return;
+    const std::size_t size = static_cast<std::size_t>(status.st_size);
+    if (head.size() < size) {
+        const std::size_t have = head.size();
+        head.resize(size);
+        head.resize(have + std::fread(&head[have], 1, size - have, in));
+    }
+    if (head.size() == size && !std::ferror(in))
+        text = std::move(head);
+}
+
 }  // namespace
 
 NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
@@ -114,6 +134,13 @@ NQInputFormat nqDetectInputFormatOfText(std::string_view head) {
 }
 
 NQInputFormat nqDetectInputFormat(const std::string& file) {
+    std::string unused;
+    return nqDetectInputFormat(file, 0, unused);
+}
+
+NQInputFormat nqDetectInputFormat(const std::string& file, std::uintmax_t maxBytes,
+                                  std::string& text) {
+    text.clear();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rb"),
                                                         &std::fclose);
     if (!in)
@@ -136,6 +163,8 @@ NQInputFormat nqDetectInputFormat(const std::string& file) {
         head.append(buffer, got);
         format = formatOfHead(head, complete);
     }
+    if (format == NQInputFormat::NQ_NATIVE_XML && maxBytes > 0)
+        readRest(in.get(), maxBytes, head, text);
     return format;
 }
 

@@ -2,6 +2,7 @@
 #define NQ_XML_NQINPUTFORMAT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@ enum class NQInputFormat : std::uint8_t {
 // The format of the file, from its first bytes. A file that cannot be opened
 // counts as our own format, so that its reader reports it as it always has.
 NQInputFormat nqDetectInputFormat(const std::string& file);
+// The same, for a file that is read next: when it is in our own format and a
+// regular file of at most `maxBytes`, `text` receives all its bytes (and is
+// emptied otherwise), so that the file need not be opened again.
+NQInputFormat nqDetectInputFormat(const std::string& file, std::uintmax_t maxBytes,
+                                  std::string& text);
 // The same decision on the first bytes of a file.
 NQInputFormat nqDetectInputFormatOfText(std::string_view head);
 // "native XML", "PAGE XML", "COCO JSON", "detection list".
@@ -27,7 +33,10 @@ const char* nqInputFormatKey(NQInputFormat format);
 bool nqInputFormatFromKey(const std::string& key, NQInputFormat& format);
 
 // One document of an evaluation input: a file of one document (our own
-// format, PAGE), or one page of a COCO file.
+// format, PAGE), or one page of a COCO file. `text` holds the bytes of a file
+// of our own format when they were read while its format was told: reading
+// the source takes them (leaving `text` empty) instead of opening the file
+// again, and any later read opens it.
 struct NQDocumentSource {
     std::string file;
     NQInputFormat format = NQInputFormat::NQ_NATIVE_XML;
@@ -36,6 +45,7 @@ struct NQDocumentSource {
     // data set it is evaluated against).
     std::string imageId;
     std::string imageFile;
+    std::shared_ptr<std::string> text;
 
     bool isCocoPage() const { return !imageFile.empty(); }
 };

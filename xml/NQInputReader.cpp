@@ -51,6 +51,9 @@ NQDocument NQInputReader::nqRead(const NQDocumentSource& source,
     }
     NQxml reader;
     reader.nqSetMessageStream(messages);
+    if (source.text && !source.text->empty())
+        return reader.nqReadFromXmlText(source.file, std::move(*source.text), imageFolder_,
+                                        sharedImages);
     return reader.nqReadFromXmlFile(source.file, imageFolder_, sharedImages);
 }
 

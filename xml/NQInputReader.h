@@ -32,7 +32,9 @@ public:
     // exactly as always (an unopenable file raises NQLoadXmlError); the other
     // formats raise NQInputError for a file they refuse. Page images come
     // from `sharedImages` when another document of the same work decoded
-    // them, and are kept there. Safe to call from several threads.
+    // them, and are kept there. The bytes a source holds are taken, not
+    // copied (see NQDocumentSource). Safe to call from several threads, each
+    // with sources of its own.
     NQDocument nqRead(const NQDocumentSource& source, const NQForeignReadOptions& options,
                       std::ostream& messages = std::cout,
                       NQSharedPageImages* sharedImages = nullptr) const;

@@ -212,7 +212,18 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
                           kModule, __LINE__);
     if (!LoadXml(xmlFile))
         throw NQLoadXmlError(xmlFile);
+    return readLoadedText(xmlFile, imageFolder, sharedImages);
+}
 
+NQDocument NQxml::nqReadFromXmlText(const std::string& xmlFile, std::string&& text,
+                                    const std::string& imageFolder,
+                                    NQSharedPageImages* sharedImages) {
+    setXML(std::move(text));
+    return readLoadedText(xmlFile, imageFolder, sharedImages);
+}
+
+NQDocument NQxml::readLoadedText(const std::string& xmlFile, const std::string& imageFolder,
+                                 NQSharedPageImages* sharedImages) {
     std::string documentText;
     try {
         documentText = RetrieveSpecifiedElem("NQ_DOCUMENT");
@@ -225,7 +236,7 @@ NQDocument NQxml::nqReadFromXmlFile(const std::string& xmlFile, const std::strin
                           "<NQxml::nqReadFromXmlFile()> No NQ_DOCUMENT element in " + xmlFile,
                           kModule, __LINE__);
     checkDocumentText(documentText);
-    setXML(documentText);
+    setXML(std::move(documentText));
 
     // The cursor's plain searches can still run past the tag they read: a
     // value holding "=" or an attribute's name makes them look for quotes

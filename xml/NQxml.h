@@ -50,6 +50,10 @@ public:
     // not null), so that readers of one piece of work decode each page once.
     NQDocument nqReadFromXmlFile(const std::string& xmlFile, const std::string& imageFolder,
                                  NQSharedPageImages* sharedImages);
+    // As above, for a file whose bytes were read already: `text` is read as
+    // the file's content (nothing is opened but the page images).
+    NQDocument nqReadFromXmlText(const std::string& xmlFile, std::string&& text,
+                                 const std::string& imageFolder, NQSharedPageImages* sharedImages);
     // Where the reader's one-line messages go (standard output by default).
     void nqSetMessageStream(std::ostream& out) { messages_ = &out; }
     // Writes prolog, comment, root element and the document text; false when the
@@ -78,6 +82,9 @@ public:
     static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t(256) << 20;
 
 private:
+    // The document in the text of xmlFile that the cursor holds.
+    NQDocument readLoadedText(const std::string& xmlFile, const std::string& imageFolder,
+                              NQSharedPageImages* sharedImages);
     void readZones(NQPage& page);
     // Back up to the element at `parent` after reading its children; refuses
     // text in which the ascent would land anywhere else.

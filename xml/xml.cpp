@@ -242,6 +242,11 @@ void xml::setXML(const std::string& text) {
     cursor_ = 0;
 }
 
+void xml::setXML(std::string&& text) {
+    text_ = std::move(text);
+    cursor_ = 0;
+}
+
 bool xml::LoadXml(const std::string& fileName) {
     FileHandle file(std::fopen(fileName.c_str(), "rb"));
     if (!file)

@@ -40,6 +40,7 @@ public:
     // ---- whole text ---------------------------------------------------------
     // Replaces the text; the cursor goes to 0.
     void setXML(const std::string& text);
+    void setXML(std::string&& text);
     // Replaces the text by the file's bytes and sets the cursor to 0. Returns
     // false, changing nothing, when the file cannot be opened or read.
     bool LoadXml(const std::string& fileName);

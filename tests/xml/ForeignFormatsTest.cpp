@@ -101,6 +101,30 @@ TEST(InputFormatTest, FileIsRecognisedLikeItsWholeHead) {
     }
 }
 
+// A file of our own format is kept whole for its reader when it is regular
+// and small enough, however the head was read; any other file is not kept.
+TEST(InputFormatTest, OwnFormatIsKeptWholeUpToTheLimit) {
+    nqtest::TempDir dir;
+    const std::string file = dir.file("own.xml");
+    std::string text;
+    for (const std::size_t size : {9, 4096, 4097, 65536, 70000}) {
+        // Undecided until its end: a comment that runs to the last byte.
+        for (const std::string& lead : {std::string("<QOLA>"), std::string("<!--")}) {
+            const std::string content = lead + std::string(size - lead.size(), 'x');
+            nqtest::writeFile(file, content);
+            EXPECT_EQ(nqDetectInputFormat(file, size, text), NQInputFormat::NQ_NATIVE_XML);
+            EXPECT_TRUE(text == content) << size << lead;
+            nqDetectInputFormat(file, size - 1, text);
+            EXPECT_TRUE(text.empty()) << size << lead;
+        }
+    }
+    nqtest::writeFile(file, "<PcGts>\n");
+    EXPECT_EQ(nqDetectInputFormat(file, 100, text), NQInputFormat::NQ_PAGE_XML);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(nqDetectInputFormat(dir.file(""), 100, text), NQInputFormat::NQ_NATIVE_XML);
+    EXPECT_TRUE(text.empty());
+}
+
 TEST_F(ForeignFormatsTest, PageRegionsBecomeZonesAndBadRegionsAreLeftOut) {
     const NQDocument doc = readPage(pageFile(kPage2019, "page.tif", R"(
 <ReadingOrder><OrderedGroup id="g"/></ReadingOrder>
