@@ -13,9 +13,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 
 namespace {
 
@@ -25,16 +27,37 @@ constexpr const char* kModule = "NQBitsPerPixelConverter";
     throw NQException(code, text, kModule, line);
 }
 
-// A white image of the source's geometry and resolution with the given depth.
-NQImage blankLike(const NQImage& source, int bits) {
+// The head of an image of the source's geometry and resolution with the
+// given depth, without pixels.
+NQImage shapeLike(const NQImage& source, int bits) {
     NQImage result;
     result.nqSetImageHead(
         source.nqGetWidth(), source.nqGetHeight(), bits, source.nqGetXResolution(),
         source.nqGetYResolution(),
         static_cast<NQImageHead::NQResolutionUnits>(source.nqGetResolutionUnits()));
     result.nqSetResolutionInInches(source.nqImageHead().nqGetResolutionInInches());
+    return result;
+}
+
+// A white image of the source's geometry and resolution with the given depth.
+NQImage blankLike(const NQImage& source, int bits) {
+    NQImage result = shapeLike(source, bits);
     result.nqAllocImageData();
     return result;
+}
+
+// The same image with its pixels left unset, for a conversion that writes
+// every one of them: a page is then written once instead of twice.
+NQImage unfilledLike(const NQImage& source, int bits) {
+    const NQImage shape = shapeLike(source, bits);
+    const std::size_t bytes =
+        std::size_t(NQImageHead::rowSizeFor(source.nqGetWidth(), bits)) * source.nqGetHeight();
+    if (bytes == 0)
+        return blankLike(source, bits);
+    std::unique_ptr<unsigned char[]> block = nqNewPixelBlock(bytes);
+    if (!block)
+        fail(NQ_MEMORY_ERROR, "Error Allocating Image Data memory", __LINE__);
+    return NQImage(std::move(block), shape.nqImageHead());
 }
 
 inline bool bitIsSet(const unsigned char* row, int x) {
@@ -144,7 +167,7 @@ NQImage NQBitsPerPixelConverter::nqDownscaleColor2Gray_global(const NQImage& ima
     requireData(image,
                 "<NQBitsPerPixelConverter::nqDownscaleColor2Gray_global()> Image Data is NULL!",
                 __LINE__);
-    NQImage result = blankLike(image, 8);
+    NQImage result = unfilledLike(image, 8);
     const unsigned char* in = image.nqGetImageData();
     unsigned char* out = result.nqGetImageData();
     const std::size_t pixels = std::size_t(image.nqGetWidth()) * image.nqGetHeight();
