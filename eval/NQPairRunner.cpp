@@ -139,10 +139,10 @@ void NQPairRunner::run(std::size_t count, unsigned threads,
             }
             changed.notify_all();
             if (byCaller[i] && release) {
-                const std::exception_ptr failure = attempt(release, i);
+                const std::exception_ptr releaseFailed = attempt(release, i);
                 std::lock_guard<std::mutex> lock(mutex);
-                if (failure && !releaseFailure)
-                    releaseFailure = failure;
+                if (releaseFailed && !releaseFailure)
+                    releaseFailure = releaseFailed;
             }
         }
     } catch (...) {

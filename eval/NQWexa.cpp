@@ -28,10 +28,12 @@
 #include "eval/NQWexa.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -53,14 +55,18 @@
 namespace {
 
 // What a file is, when a pair was made from names alone. A file of our own
-// format keeps the bytes read to tell it, so that it is opened once.
+// format keeps the bytes read to tell it, so that it is opened once; one
+// larger than kKeptBytes is read again by its reader, so that a pair, whose
+// two files are told before either is read, never holds two large texts.
 NQDocumentSource sourceOf(const NQDocumentSource& given, const std::string& file) {
+    constexpr std::uintmax_t kKeptBytes = std::uintmax_t(16) << 20;
+    static_assert(kKeptBytes <= NQxml::kMaxFileBytes, "a kept file is one its reader takes");
     if (!given.file.empty())
         return given;
     NQDocumentSource source;
     source.file = file;
     std::string text;
-    source.format = nqDetectInputFormat(file, NQxml::kMaxFileBytes, text);
+    source.format = nqDetectInputFormat(file, kKeptBytes, text);
     if (!text.empty())
         source.text = std::make_shared<std::string>(std::move(text));
     return source;
