@@ -11,7 +11,9 @@
 #include "eval/NQInputPairing.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
 #include <unordered_map>
 
 #include <boost/filesystem.hpp>
@@ -78,13 +80,15 @@ public:
 
 private:
     // Names of the result candidates of a directory, sorted.
+    // The standard library's directory entries keep the type the listing
+    // gives, so that only links and entries of unknown type cost a stat.
     std::vector<std::string> xmlNames(const std::string& dir, const char* what) {
         std::vector<std::string> names;
-        boost::system::error_code failed;
-        for (fs::directory_iterator entry(dir, failed), end; !failed && entry != end;
-             entry.increment(failed)) {
-            boost::system::error_code ignored;
-            if (fs::is_directory(entry->status(ignored)))
+        std::error_code failed;
+        for (std::filesystem::directory_iterator entry(dir, failed), end;
+             !failed && entry != end; entry.increment(failed)) {
+            std::error_code ignored;
+            if (entry->is_directory(ignored))
                 continue;
             const std::string name = entry->path().filename().string();
             if (name.find(".xml") == std::string::npos || name.compare(0, 10, "QOLAConfig") == 0)

@@ -28,9 +28,11 @@ TEST(DirectoryRun, PairsXmlNamesInOrderAndSkipsConfigSubdirectoriesAndMissingPar
         ws.write(std::string("res/") + name, xml);
     for (const char* name : {"a.xml", "b.xml", "x.xml.bak", "Z.xml"})
         ws.write(std::string("gt/") + name, xml);
-    // Never read: a configuration file, a directory with an XML name, a text file.
+    // Never read: a configuration file, a directory with an XML name and a
+    // link to it, a text file.
     ws.write("res/QOLAConfig.xml", "not xml at all");
     fs::create_directory(ws.file("res/d.xml"));
+    fs::create_directory_symlink(ws.file("res/d.xml"), ws.file("res/l.xml"));
     ws.write("res/notes.txt", "not a candidate");
 
     const std::vector<std::string> words{"-g",     "gt", "-r",         "res", "-i",
