@@ -9,12 +9,15 @@
 // that it moved the cursor, the cursor must stand on a "<". The cursor's
 // one-pass attribute lookup must agree with one plain search per name.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "fuzz/FuzzSupport.h"
 #include "xml/xml.h"
@@ -105,6 +108,7 @@ private:
         tolerate([&] { cursor_.GetAttrib("id"); });
         for (int first : {1, 2})
             compareAttributes(first);
+        comparePlainStartTag();
         if (!name_.empty())
             tolerate([&] { cursor_.RetrieveSpecifiedElem(name_); });
     }
@@ -126,6 +130,31 @@ private:
             nqfuzz::broken("GetDynamicAttrib differs from one search per name");
         for (const auto& attribute : fast)
             tolerate([&] { cursor_.GetAttrib(attribute.first); });
+    }
+
+    // A start tag that the one-pass read takes must read the same through
+    // the searches, which then cannot fail.
+    void comparePlainStartTag() {
+        static constexpr std::array<std::string_view, 5> kFixed{"row", "col", "height", "width",
+                                                                "id"};
+        std::array<std::string, 5> values;
+        bool hasChild = false;
+        std::vector<std::pair<std::string, std::string>> fast, searched;
+        if (!cursor_.readPlainStartTag(kFixed, values, hasChild,
+                                       [&](std::string_view name, std::string_view value) {
+                                           fast.emplace_back(name, value);
+                                       }))
+            return;
+        try {
+            cursor_.forEachDynamicAttrib(1, [&](std::string&& name, std::string&& value) {
+                searched.emplace_back(name, value);
+            });
+            if (values != cursor_.GetAttribs<5>(kFixed) || fast != searched ||
+                hasChild != cursor_.bHasChild())
+                nqfuzz::broken("the plain start tag reads differently from the searches");
+        } catch (const std::out_of_range&) {
+            nqfuzz::broken("the searches fail on a plain start tag");
+        }
     }
 
     void edit() {

@@ -41,7 +41,7 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool contains(const std::vector<std::string>& names, const std::string& name) {
+bool contains(const std::vector<std::string>& names, std::string_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
@@ -293,15 +293,28 @@ void NQxml::readZones(NQPage& page) {
 }
 
 void NQxml::traverseXML(xml& cursor, NQZone& zone) {
-    const std::array<std::string, 5> fixed =
-        cursor.GetAttribs<5>({"row", "col", "height", "width", "id"});
+    static constexpr std::array<std::string_view, 5> kFixed{"row", "col", "height", "width", "id"};
+    std::array<std::string, 5> fixed;
+    bool hasChild = false;
+    // A start tag as our writer writes it is read in one pass; any other
+    // goes through the cursor's searches, which give the same for a plain one.
+    const bool plain = cursor.readPlainStartTag(
+        kFixed, fixed, hasChild, [&](std::string_view name, std::string_view value) {
+            if (!contains(zoneReserved_, name))
+                zone.nqSetTag(std::string(name), std::string(value), true);
+        });
+    if (!plain)
+        fixed = cursor.GetAttribs<5>(kFixed);
     zone.nqSetZoneOrigin(readNumber(fixed[1]), readNumber(fixed[0]));
     zone.nqSetZoneHeight(readNumber(fixed[2]));
     zone.nqSetZoneWidth(readNumber(fixed[3]));
     zone.nqSetZoneId(fixed[4]);
-    copyFreeAttributes(cursor, zoneReserved_, zone);
+    if (!plain) {
+        copyFreeAttributes(cursor, zoneReserved_, zone);
+        hasChild = cursor.bHasChild();
+    }
 
-    if (!cursor.bHasChild())
+    if (!hasChild)
         return;
     const std::size_t zoneElement = cursor.getCursor();
     cursor.Go2ChildLevel();

@@ -27,6 +27,7 @@
 #include "xml/xml.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -58,6 +59,51 @@ bool isSpace(char c) {
 // names instead of ever longer overlapping ones.
 bool endsAttributeName(char c) {
     return isSpace(c) || c == '"' || c == '=' || c == '<' || c == '>';
+}
+
+// The characters of a start tag of the plain form (see readPlainStartTag),
+// looked up in one table: those of a name, and those that end a value (its
+// closing quote, or one that a value of that form may not hold).
+enum : unsigned char { kNameChar = 1, kEndsPlainValue = 2 };
+constexpr std::array<unsigned char, 256> plainCharClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        const bool special = ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '"' ||
+                             ch == '=' || ch == '<' || ch == '>';
+        classes[c] = static_cast<unsigned char>((special || ch == '/' ? 0 : kNameChar) |
+                                                (ch == '"' || ch == '=' || ch == '<' || ch == '>'
+                                                     ? kEndsPlainValue
+                                                     : 0));
+    }
+    return classes;
+}
+constexpr std::array<unsigned char, 256> kPlainCharClasses = plainCharClasses();
+
+// Anything but blanks, quotes, "=", "<", ">" and "/".
+bool isNameChar(char c) {
+    return (kPlainCharClasses[static_cast<unsigned char>(c)] & kNameChar) != 0;
+}
+
+// The closing quote of a value, or a character that a plain value may not hold.
+bool endsPlainValue(char c) {
+    return (kPlainCharClasses[static_cast<unsigned char>(c)] & kEndsPlainValue) != 0;
+}
+
+// Tests on the short pieces of a start tag, written out: a call of the
+// library's search costs more than most of these pieces are long.
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.back() == end.back() &&
+           std::equal(end.begin(), end.end(), text.end() - end.size());
+}
+
+bool holds(std::string_view text, std::string_view part) {
+    if (text.size() < part.size())
+        return false;
+    for (std::size_t i = 0, last = text.size() - part.size(); i <= last; ++i)
+        if (text[i] == part[0] && std::equal(part.begin() + 1, part.end(), text.begin() + i + 1))
+            return true;
+    return false;
 }
 
 // Hashing of texts read from their last character backwards.
@@ -465,6 +511,77 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
             }
     }
     return attribs;
+}
+
+bool xml::plainTag(PlainTag& tag) const {
+    const std::size_t size = text_.size();
+    if (cursor_ >= size || text_[cursor_] != '<')
+        return false;
+    const char* const text = text_.data();
+    std::size_t p = cursor_ + 1;
+    while (p < size && isNameChar(text[p]))
+        ++p;
+    if (p == cursor_ + 1)
+        return false;
+    tag.element = std::string_view(text + cursor_ + 1, p - cursor_ - 1);
+    tag.count = 0;
+    while (p + 1 < size && text[p] == ' ' && isNameChar(text[p + 1])) {
+        if (tag.count == kFewNames)
+            return false;
+        const std::size_t nameBegin = ++p;
+        while (p < size && isNameChar(text[p]))
+            ++p;
+        if (p + 1 >= size || text[p] != '=' || text[p + 1] != '"')
+            return false;
+        const std::size_t valueBegin = p + 2;
+        std::size_t valueEnd = valueBegin;
+        while (valueEnd < size && !endsPlainValue(text[valueEnd]))
+            ++valueEnd;
+        if (valueEnd == size || text[valueEnd] != '"')
+            return false;
+        tag.names[tag.count] = std::string_view(text + nameBegin, p - nameBegin);
+        tag.values[tag.count] = std::string_view(text + valueBegin, valueEnd - valueBegin);
+        ++tag.count;
+        p = valueEnd + 1;
+    }
+    const bool selfClosing = p < size && text[p] == '/';
+    if (selfClosing)
+        ++p;
+    if (p >= size || text[p] != '>')
+        return false;
+    // The ">" ending the tag is the first after the cursor: names and values hold none.
+    for (std::size_t k = 0; k < tag.count; ++k) {
+        std::size_t j = 0;
+        while (!endsWith(tag.names[j], tag.names[k]))
+            ++j;  // ends when j == k at the latest
+        tag.firstEnding[k] = j;
+    }
+    if (selfClosing) {
+        tag.hasChild = false;
+    } else {
+        const std::size_t lt = text_.find('<', p + 1);
+        tag.hasChild = lt != std::string::npos && !isEndTagAt(lt);
+    }
+    return true;
+}
+
+std::size_t xml::plainAttribFor(const PlainTag& tag, std::string_view name) {
+    // A name of name characters occurs within one piece of the tag; the
+    // first piece holding it is where the plain search finds it.
+    if (name.empty())
+        return npos;
+    for (const char c : name)
+        if (!isNameChar(c))
+            return npos;
+    if (holds(tag.element, name))
+        return npos;
+    for (std::size_t k = 0; k < tag.count; ++k) {
+        if (holds(tag.names[k], name))
+            return k;
+        if (holds(tag.values[k], name))
+            return npos;
+    }
+    return kFewNames;
 }
 
 std::map<std::string, std::string> xml::GetDynamicAttrib(int first) const {

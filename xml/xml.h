@@ -99,6 +99,20 @@ public:
     // the map.
     template <typename Take>
     void forEachDynamicAttrib(int first, Take take) const;
+    // All of the above for the current start tag in one pass, when the tag
+    // has the plain form that our writer gives it: the element name, at most
+    // kFewNames attributes ` name="value"` (one blank in front, none around
+    // "=", no blank, quote, "=", "<", ">" or "/" in a name, no quote, "=",
+    // "<" or ">" in a value), then ">" or "/>". `values` then receive what
+    // GetAttrib finds for `names` (names of the same characters as attribute
+    // names), take(name, value) is called as forEachDynamicAttrib(1, take)
+    // would call it, but with views into the text, and `hasChild` is what
+    // bHasChild answers. False, with nothing read, for any other tag, and
+    // for a name whose search would first meet it outside the attribute
+    // names (in the element name or a value); the reads above then apply.
+    template <std::size_t N, typename Take>
+    bool readPlainStartTag(const std::array<std::string_view, N>& names,
+                           std::array<std::string, N>& values, bool& hasChild, Take take) const;
 
     // ---- editing: true on success ------------------------------------------------
     // Inserts "\n", level - 1 tabs, "<name>", "\n", data, level - 1 tabs,
@@ -156,6 +170,22 @@ private:
         std::vector<std::size_t> valueFrom;
     };
     DynamicAttribs dynamicAttribs(int first, std::size_t tagEnd) const;
+    // The pieces of a start tag of the plain form, as views into the text.
+    struct PlainTag {
+        std::string_view element;
+        std::size_t count = 0;
+        std::array<std::string_view, kFewNames> names, values;
+        // For each attribute, the first one whose name ends in its name:
+        // where a search for name + "=" from the cursor ends.
+        std::array<std::size_t, kFewNames> firstEnding{};
+        bool hasChild = false;
+    };
+    // False when the current start tag is not of the plain form.
+    bool plainTag(PlainTag& tag) const;
+    // The attribute whose value GetAttrib gives for `name` in a plain tag,
+    // kFewNames when the search finds nothing, npos when it first meets the
+    // name outside the attribute names.
+    static std::size_t plainAttribFor(const PlainTag& tag, std::string_view name);
 
     std::string text_;
     std::size_t cursor_ = npos;
@@ -178,6 +208,31 @@ void xml::forEachDynamicAttrib(int first, Take take) const {
     DynamicAttribs attribs = dynamicAttribs(first, gt);
     for (std::size_t i = 0; i < attribs.names.size(); ++i)
         take(std::move(attribs.names[i]), quotedValueAfter(attribs.valueFrom[i]));
+}
+
+template <std::size_t N, typename Take>
+bool xml::readPlainStartTag(const std::array<std::string_view, N>& names,
+                            std::array<std::string, N>& values, bool& hasChild,
+                            Take take) const {
+    PlainTag tag;
+    if (!plainTag(tag))
+        return false;
+    std::array<std::size_t, N> found;
+    for (std::size_t i = 0; i < N; ++i)
+        if ((found[i] = plainAttribFor(tag, names[i])) == npos)
+            return false;
+    for (std::size_t i = 0; i < N; ++i)
+        values[i] = found[i] < tag.count ? std::string(tag.values[found[i]]) : std::string();
+    for (std::size_t k = 0; k < tag.count; ++k) {
+        // Each name once, where it first occurs.
+        bool repeated = false;
+        for (std::size_t j = 0; j < k && !repeated; ++j)
+            repeated = tag.names[j] == tag.names[k];
+        if (!repeated)
+            take(tag.names[k], tag.values[tag.firstEnding[k]]);
+    }
+    hasChild = tag.hasChild;
+    return true;
 }
 
 #endif

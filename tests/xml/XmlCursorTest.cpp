@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <iterator>
 #include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/TestSupport.h"
@@ -148,6 +151,47 @@ TEST(XmlCursor, DynamicAttributesAreTheSameForFewAndManyNames) {
             it = !it->first.empty() && it->first.back() == 'Z' ? expected.erase(it) : std::next(it);
         EXPECT_EQ(few.GetDynamicAttrib(first), expected) << tag << " from " << first;
     }
+}
+
+// The one-pass read of a plain start tag gives what the searches give, on
+// random tags of names that hold or end one another, in element names and
+// values too; tags off the plain form (blanks, "=" in a value) are refused.
+TEST(XmlCursor, PlainStartTagIsReadAsTheSearchesReadIt) {
+    std::mt19937 random(11);
+    auto pick = [&random](const std::vector<std::string>& from) {
+        return from[std::uniform_int_distribution<std::size_t>(0, from.size() - 1)(random)];
+    };
+    const std::vector<std::string> elements{"NQ_ZONE", "zone", "grid", "e"};
+    const std::vector<std::string> names{"id", "width", "xid", "row", "col", "qola_type", "d"};
+    const std::vector<std::string> signs{"=", "=", "=", "=", " ="};
+    const std::vector<std::string> values{"1", "", "g7", "(1,2);(3,4)", "sidebar", "k=v", "a b"};
+    const std::vector<std::string> ends{">", ">", "/>", " >"};
+    const std::vector<std::string> after{"</e>", "<c/></e>", ""};
+    const std::array<std::string_view, 5> fixed{"row", "col", "height", "width", "id"};
+    int plain = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        std::string tag = "<" + pick(elements);
+        for (int n = std::uniform_int_distribution<int>(0, 7)(random); n > 0; --n)
+            tag += " " + pick(names) + pick(signs) + "\"" + pick(values) + "\"";
+        xml x;
+        x.setXML(tag + pick(ends) + pick(after));
+        std::array<std::string, 5> values1;
+        bool hasChild = false;
+        std::vector<std::pair<std::string, std::string>> dynamic1, dynamic2;
+        if (!x.readPlainStartTag(fixed, values1, hasChild,
+                                 [&](std::string_view name, std::string_view value) {
+                                     dynamic1.emplace_back(name, value);
+                                 }))
+            continue;
+        ++plain;
+        x.forEachDynamicAttrib(1, [&](std::string&& name, std::string&& value) {
+            dynamic2.emplace_back(name, value);
+        });
+        EXPECT_EQ(values1, x.GetAttribs<5>(fixed)) << x.getText();
+        EXPECT_EQ(dynamic1, dynamic2) << x.getText();
+        EXPECT_EQ(hasChild, x.bHasChild()) << x.getText();
+    }
+    EXPECT_GT(plain, 500);
 }
 
 TEST(XmlCursor, InsertionLayoutAndAttributeOrder) {
