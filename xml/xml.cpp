@@ -85,6 +85,9 @@ bool isNameChar(char c) {
     return (kPlainCharClasses[static_cast<unsigned char>(c)] & kNameChar) != 0;
 }
 
+// Values up to this long are looked at byte by byte, longer ones searched.
+constexpr std::size_t kShortValue = 16;
+
 // The closing quote of a value, or a character that a plain value may not hold.
 bool endsPlainValue(char c) {
     return (kPlainCharClasses[static_cast<unsigned char>(c)] & kEndsPlainValue) != 0;
@@ -534,9 +537,17 @@ bool xml::plainTag(PlainTag& tag) const {
         if (p + 1 >= size || text[p] != '=' || text[p + 1] != '"')
             return false;
         const std::size_t valueBegin = p + 2;
+        const std::size_t shortEnd = std::min(size, valueBegin + kShortValue);
         std::size_t valueEnd = valueBegin;
-        while (valueEnd < size && !endsPlainValue(text[valueEnd]))
+        while (valueEnd < shortEnd && !endsPlainValue(text[valueEnd]))
             ++valueEnd;
+        if (valueEnd == shortEnd && valueEnd < size) {
+            // A long value (an outline) is searched on by the library, which
+            // stops at the NUL that ends the text at the latest; a NUL in
+            // the value makes the tag one of another form.
+            const char* stop = std::strpbrk(text + valueEnd, "\"=<>");
+            valueEnd = stop == nullptr ? size : static_cast<std::size_t>(stop - text);
+        }
         if (valueEnd == size || text[valueEnd] != '"')
             return false;
         tag.names[tag.count] = std::string_view(text + nameBegin, p - nameBegin);
@@ -547,9 +558,13 @@ bool xml::plainTag(PlainTag& tag) const {
     const bool selfClosing = p < size && text[p] == '/';
     if (selfClosing)
         ++p;
+    // The ">" ending the tag is the first after the cursor, as names and
+    // values hold none.
     if (p >= size || text[p] != '>')
         return false;
-    // The ">" ending the tag is the first after the cursor: names and values hold none.
+    // Every "=" of the tag follows a name, right after it: the text in front
+    // of the "=" of attribute j ends in the name of attribute k exactly when
+    // that name ends attribute j's.
     for (std::size_t k = 0; k < tag.count; ++k) {
         std::size_t j = 0;
         while (!endsWith(tag.names[j], tag.names[k]))

@@ -164,7 +164,10 @@ TEST(XmlCursor, PlainStartTagIsReadAsTheSearchesReadIt) {
     const std::vector<std::string> elements{"NQ_ZONE", "zone", "grid", "e"};
     const std::vector<std::string> names{"id", "width", "xid", "row", "col", "qola_type", "d"};
     const std::vector<std::string> signs{"=", "=", "=", "=", " ="};
-    const std::vector<std::string> values{"1", "", "g7", "(1,2);(3,4)", "sidebar", "k=v", "a b"};
+    // Values of more than 16 bytes are searched rather than looked at byte by byte.
+    const std::vector<std::string> values{"1",       "",    "g7", "(1,2);(3,4);(5,6);(7,8);(9,10)",
+                                          "sidebar", "k=v", "a b", "a long value, and then=",
+                                          "a long value that hides the id"};
     const std::vector<std::string> ends{">", ">", "/>", " >"};
     const std::vector<std::string> after{"</e>", "<c/></e>", ""};
     const std::array<std::string_view, 5> fixed{"row", "col", "height", "width", "id"};
@@ -191,7 +194,7 @@ TEST(XmlCursor, PlainStartTagIsReadAsTheSearchesReadIt) {
         EXPECT_EQ(dynamic1, dynamic2) << x.getText();
         EXPECT_EQ(hasChild, x.bHasChild()) << x.getText();
     }
-    EXPECT_GT(plain, 500);
+    EXPECT_GT(plain, 300);
 }
 
 TEST(XmlCursor, InsertionLayoutAndAttributeOrder) {
