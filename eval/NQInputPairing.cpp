@@ -79,9 +79,9 @@ public:
     }
 
 private:
-    // Names of the result candidates of a directory, sorted.
-    // The standard library's directory entries keep the type the listing
-    // gives, so that only links and entries of unknown type cost a stat.
+    // Names of the result candidates of a directory, sorted. The standard
+    // library's directory entries keep the type the listing gives, so that
+    // only links and entries of unknown type cost a stat.
     std::vector<std::string> xmlNames(const std::string& dir, const char* what) {
         std::vector<std::string> names;
         std::error_code failed;
