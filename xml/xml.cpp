@@ -49,7 +49,7 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-bool isSpace(char c) {
+constexpr bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
@@ -57,7 +57,7 @@ bool isSpace(char c) {
 // Stopping at quotes, "=" and the tag delimiters as well as at white space keeps
 // names inside the tag and disjoint, so a tag such as <a x=x=x=...> yields short
 // names instead of ever longer overlapping ones.
-bool endsAttributeName(char c) {
+constexpr bool endsAttributeName(char c) {
     return isSpace(c) || c == '"' || c == '=' || c == '<' || c == '>';
 }
 
@@ -69,12 +69,9 @@ constexpr std::array<unsigned char, 256> plainCharClasses() {
     std::array<unsigned char, 256> classes{};
     for (int c = 0; c < 256; ++c) {
         const char ch = static_cast<char>(c);
-        const bool special = ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '"' ||
-                             ch == '=' || ch == '<' || ch == '>';
-        classes[c] = static_cast<unsigned char>((special || ch == '/' ? 0 : kNameChar) |
-                                                (ch == '"' || ch == '=' || ch == '<' || ch == '>'
-                                                     ? kEndsPlainValue
-                                                     : 0));
+        const bool endsValue = ch == '"' || ch == '=' || ch == '<' || ch == '>';
+        classes[c] = static_cast<unsigned char>(
+            (endsAttributeName(ch) || ch == '/' ? 0 : kNameChar) | (endsValue ? kEndsPlainValue : 0));
     }
     return classes;
 }
@@ -94,15 +91,15 @@ bool endsPlainValue(char c) {
 }
 
 // Tests on the short pieces of a start tag, written out: a call of the
-// library's search costs more than most of these pieces are long.
+// library's search costs more than most of these pieces are long. endsWith
+// compares from the back, where names that differ mostly differ.
 bool endsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.back() == end.back() &&
-           std::equal(end.begin(), end.end(), text.end() - end.size());
+    return text.size() >= end.size() && std::equal(end.rbegin(), end.rend(), text.rbegin());
 }
 
 bool holds(std::string_view text, std::string_view part) {
-    if (text.size() < part.size())
-        return false;
+    if (part.empty() || text.size() < part.size())
+        return part.empty();
     for (std::size_t i = 0, last = text.size() - part.size(); i <= last; ++i)
         if (text[i] == part[0] && std::equal(part.begin() + 1, part.end(), text.begin() + i + 1))
             return true;
@@ -507,8 +504,7 @@ xml::DynamicAttribs xml::dynamicAttribs(int first, std::size_t tagEnd) const {
             continue;
         }
         for (const std::size_t sign : signs)
-            if (name.size() <= sign - cursor_ && text[sign - 1] == name.back() &&
-                std::equal(name.begin(), name.end(), text + (sign - name.size()))) {
+            if (endsWith(std::string_view(text + cursor_, sign - cursor_), name)) {
                 attribs.valueFrom[i] = sign + 1;
                 break;
             }
