@@ -29,6 +29,23 @@ bool compare_function(Score a, Score b) {
 
 namespace {
 
+// A region's rectangle as half-open extents, held apart from the regions so
+// that the test of every result region against every ground-truth region
+// walks a small array. Overlapping means what NQMZone::isOverlap means.
+struct Extent {
+    int left, top, right, bottom;
+    bool empty;  // narrower or lower than a pixel: overlaps nothing
+};
+
+Extent extentOf(const NQRectShape& r) {
+    return Extent{r.x, r.y, r.x + r.width, r.y + r.height, r.width < 1 || r.height < 1};
+}
+
+bool overlaps(const Extent& a, const Extent& b) {
+    return !b.empty && a.right > b.left && b.right > a.left && a.bottom > b.top &&
+           b.bottom > a.top;
+}
+
 // Counts each result region under its partner's class, or under column 0
 // ("unmatch") as a false alarm, and each unpaired ground-truth region in row
 // 0 as a miss. A partner is a region number of the other side, -1 for none.
@@ -270,9 +287,15 @@ NQPageMatch NQPageMatcher::match(NQPage& resultPage, NQPage& gtPage, NQClassTabl
     // Scores of every pair whose rectangles overlap; those reaching the
     // threshold are candidates. NaN (nothing in common) reaches no threshold.
     std::vector<Score> candidates;
+    std::vector<Extent> gtExtents(G);
+    for (std::size_t j = 0; j < G; ++j)
+        gtExtents[j] = extentOf(match.gt[j].getRect());
     for (std::size_t i = 0; i < R; ++i) {
+        const Extent resultExtent = extentOf(match.result[i].getRect());
+        if (resultExtent.empty)
+            continue;
         for (std::size_t j = 0; j < G; ++j) {
-            if (!match.result[i].isOverlap(match.gt[j].getRect()))
+            if (!overlaps(resultExtent, gtExtents[j]))
                 continue;
             const NQMZone& result = match.result[i];
             const NQMZone& gt = match.gt[j];

@@ -183,6 +183,26 @@ void paint(std::vector<Segment>& row, const Segment& s, std::vector<Segment>& sc
     row.swap(out);
 }
 
+// Whether an outline is an upright rectangle walked corner to corner: four
+// points, each edge running along one axis and the axes taking turns. The
+// crossing rule then keeps its left and upper edges and drops its right and
+// lower ones: its inside pixels are the columns [x, x + width) of the rows
+// [y, y + height) of its bounds. A rectangle zone's outline is of this kind.
+bool isUprightRectangle(const NQPolygon& outline) {
+    if (outline.getSize() != 4)
+        return false;
+    const int* xs = outline.getXpoints();
+    const int* ys = outline.getYpoints();
+    bool alongX[4];
+    for (int i = 0; i < 4; ++i) {
+        const int j = (i + 1) % 4;
+        alongX[i] = xs[j] != xs[i];
+        if (alongX[i] == (ys[j] != ys[i]))
+            return false;  // a point repeated, or an edge along neither axis
+    }
+    return alongX[0] != alongX[1] && alongX[1] != alongX[2] && alongX[2] != alongX[3];
+}
+
 }  // namespace
 
 NQRegionMask::NQRegionMask(const NQImage& page, const NQRectShape& rect,
@@ -244,6 +264,21 @@ void NQRegionMask::paintMembers(const std::vector<NQPolygon>& outlines,
         std::vector<Run> runs;
         std::size_t nextRun = 0;
     };
+    // The usual region, one rectangle zone, is one band of one segment; it
+    // is set directly instead of being scanned row by row.
+    if (outlines.size() == 1 && (runs.empty() || !runs[0].used) &&
+        isUprightRectangle(outlines[0])) {
+        const NQPolygon& outline = outlines[0];
+        const int firstRow = std::max(outline.y, top);
+        const int lastRow = std::min(outline.y + outline.height, bottom);
+        const int begin = std::max(outline.x, left);
+        const int end = std::min(outline.x + outline.width, right);
+        if (firstRow < lastRow && begin < end) {
+            segments_.push_back(Segment{begin, end, false});
+            bands_.push_back(Band{firstRow, lastRow, 0, 1});
+        }
+        return;
+    }
     std::vector<Member> members(outlines.size());
     for (std::size_t m = 0; m < outlines.size(); ++m) {
         const NQPolygon& outline = outlines[m];

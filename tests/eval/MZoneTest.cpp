@@ -230,8 +230,10 @@ std::string referenceRunLengths(const std::vector<int>& mask, const NQRectShape&
 }
 
 // Random pages and regions of random members: polygons reaching off the
-// page, turned and plain rectangles, and run-length masks with runs outside
-// the rectangle, painted in random order over each other. With `ink`, binary
+// page, turned and plain rectangles, upright rectangles given as polygons
+// from any corner either way round, walks over a rectangle's corners that
+// are no rectangle, and run-length masks with runs outside the rectangle,
+// painted in random order over each other. With `ink`, binary
 // pages are counted through a page ink counter that counts that way.
 void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smallest, int largest,
                                           std::optional<NQPageInk::Counting> ink) {
@@ -254,8 +256,21 @@ void expectRandomRegionsEqualThePixelRule(unsigned seed, int trials, int smalles
             for (int k = pick(1, 4); k > 0; --k) {
                 const int x = pick(0, width - 3), y = pick(0, height - 3);
                 NQZone* zone = addZone(*page, "z", x, y, pick(2, width - x), pick(2, height - y));
-                const int kind = pick(0, 3);
+                const int kind = pick(0, 4);
                 std::string text;
+                if (kind == 4) {
+                    const int x0 = pick(-10, width), x1 = pick(x0 + 1, width + 10);
+                    const int y0 = pick(-10, height), y1 = pick(y0 + 1, height + 10);
+                    const std::pair<int, int> corners[4] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+                    // Corner indices: a rectangle from any corner either way
+                    // round, or walks that turn back along an edge.
+                    static const int kWalks[][4] = {{0, 1, 2, 3}, {1, 2, 3, 0}, {2, 1, 0, 3},
+                                                    {3, 2, 1, 0}, {0, 1, 0, 3}, {0, 3, 2, 3}};
+                    for (const int c : kWalks[pick(0, 5)])
+                        text += "(" + std::to_string(corners[c].first) + "," +
+                                std::to_string(corners[c].second) + ")";
+                    zone->nqSetTag("polygon", text);
+                }
                 for (int n = kind == 0 ? pick(3, 9) : kind == 3 ? pick(0, 12) : 0; n > 0; --n)
                     text += kind == 0 ? "(" + std::to_string(pick(-15, width + 15)) + "," +
                                             std::to_string(pick(-15, height + 15)) + ")"
