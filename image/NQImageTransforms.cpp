@@ -22,6 +22,7 @@
 #include "image/NQException.h"
 #include "image/NQImage.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 #include "image/NQUtils.h"
 
 namespace {
@@ -435,9 +436,7 @@ NQImage NQImage::nqReverseByteImage() const {
              "nqReverseByteImage!",
              __LINE__);
     NQImage result(*this);
-    unsigned char* p = result.data_.get();
-    for (std::size_t i = 0; i < result.dataSize_; ++i)
-        p[i] = static_cast<unsigned char>(~p[i]);
+    nqInvertBytes(result.data_.get(), result.dataSize_);
     return result;
 }
 
@@ -452,9 +451,7 @@ NQImage NQImage::nqReverseImage() const {
              __LINE__);
     // The complement of every byte is the complement of every channel.
     NQImage result(*this);
-    unsigned char* p = result.data_.get();
-    for (std::size_t i = 0; i < result.dataSize_; ++i)
-        p[i] = static_cast<unsigned char>(~p[i]);
+    nqInvertBytes(result.data_.get(), result.dataSize_);
     return result;
 }
 

@@ -20,4 +20,9 @@ std::unique_ptr<unsigned char[]> nqNewPixelBlock(std::size_t bytes);
 // are. nqNewPixelBlock does this for its blocks.
 void nqPrefaultFreshMemory(void* block, std::size_t bytes);
 
+// Complements every byte of a block (white to black and back for binary and
+// grey pixels), 32 bytes at a time, so that the pass costs the same in
+// builds that do not vectorise a byte loop.
+void nqInvertBytes(unsigned char* bytes, std::size_t count);
+
 #endif

@@ -22,6 +22,7 @@
 #include "analysis/NQBitsPerPixelConverter.h"
 #include "image/NQException.h"
 #include "image/NQLogger.h"
+#include "image/NQPixelBlock.h"
 #include "imageio/NQCodecSupport.h"
 
 namespace {
@@ -96,9 +97,7 @@ NQImage readBinaryForm(NQIOStream& in, int width, int height) {
     // dataSizeFor bounds the block far below INT_MAX.
     if (in.nqRead(data.get(), static_cast<int>(bytes)) <= 0)
         failRead(__LINE__);
-    unsigned char* p = data.get();
-    for (std::size_t i = 0; i < bytes; ++i)
-        p[i] = static_cast<unsigned char>(~p[i]);
+    nqInvertBytes(data.get(), bytes);
     return NQImage(std::move(data), head);
 }
 

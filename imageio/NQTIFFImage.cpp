@@ -379,9 +379,7 @@ std::unique_ptr<unsigned char[]> readBilevelOrGrey(TIFF* tif, const NQImageHead&
     readStrips(tif, data.get(), bytes);
     if (minIsWhite) {
         logger()->nqLog(NQ_DEBUG, "Fixing the photometric interpretation\n");
-        unsigned char* p = data.get();
-        for (std::size_t i = 0; i < bytes; ++i)
-            p[i] = static_cast<unsigned char>(~p[i]);
+        nqInvertBytes(data.get(), bytes);
     }
     return data;
 }
@@ -939,10 +937,7 @@ std::unique_ptr<unsigned char[]> NQTIFFImage::nqFlipDataForMinIsWhite(const NQIm
     std::unique_ptr<unsigned char[]> copy(image.nqGetSafeImageData());
     const int bits = image.nqGetBitsPerPixel();
     if (bits == 1 || bits == 8) {
-        const std::size_t bytes = image.nqGetImageDataSize();
-        unsigned char* p = copy.get();
-        for (std::size_t i = 0; i < bytes; ++i)
-            p[i] = static_cast<unsigned char>(~p[i]);
+        nqInvertBytes(copy.get(), image.nqGetImageDataSize());
     }
     return copy;
 }
