@@ -39,19 +39,20 @@ inline bool nqHasPopcount() {
 }
 #endif
 
-// Processors with AVX-512's vector popcount count eight words an instruction
-// (and its byte masks read the end of a row stretch); the page ink's count
-// of row stretches is built for them too.
+// Processors with AVX-512's vector popcount count four words an instruction
+// in 256-bit vectors (and its byte masks read the end of a row stretch); the
+// page ink's count of row stretches is built for them too.
 #if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
 #define NQ_VECTOR_POPCOUNT_DISPATCH 1
 #define NQ_VECTOR_POPCOUNT_TARGET \
-    __attribute__((target("popcnt,avx512f,avx512bw,avx512vpopcntdq")))
+    __attribute__((target("popcnt,avx512f,avx512bw,avx512vl,avx512vpopcntdq")))
 inline bool nqHasVectorPopcount() {
     static const bool has = [] {
         __builtin_cpu_init();
         return __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("avx512f") &&
-               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vpopcntdq");
+               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+               __builtin_cpu_supports("avx512vpopcntdq");
     }();
     return has;
 }

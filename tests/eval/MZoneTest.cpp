@@ -318,7 +318,7 @@ TEST(MZoneMask, RandomRegionsEqualThePixelRule) {
     expectRandomRegionsEqualThePixelRule(7, 150, 20, 90, std::nullopt);
 }
 
-// Wide rows exercise the word-wide counts: whole 64-bit words and 64-byte
+// Wide rows exercise the word-wide counts: whole 64-bit words and 32-byte
 // steps, partial words and bytes at both ends and the partial last word of a
 // row, counted both ways.
 TEST(MZoneMask, RandomRegionsCountedThroughPageInkEqualThePixelRule) {
