@@ -250,20 +250,6 @@ void NQRegionMask::appendBand(int top, int bottom, const std::vector<Segment>& r
 void NQRegionMask::paintMembers(const std::vector<NQPolygon>& outlines,
                                 const std::vector<Runs>& runs, int left, int top, int right,
                                 int bottom) {
-    // Each member's source of segments, read from the top: the outline's
-    // scanner, or the member's runs on held rows, ordered by row. All runs of
-    // a member are black, so their order within a row does not change what
-    // they paint.
-    struct Run {
-        int y;
-        Segment segment;
-    };
-    struct Member {
-        std::optional<NQPolygon::RowScanner> scanner;
-        int firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
-        std::vector<Run> runs;
-        std::size_t nextRun = 0;
-    };
     // The usual region, one rectangle zone, is one band of one segment; it
     // is set directly instead of being scanned row by row.
     if (outlines.size() == 1 && (runs.empty() || !runs[0].used) &&
@@ -279,6 +265,20 @@ void NQRegionMask::paintMembers(const std::vector<NQPolygon>& outlines,
         }
         return;
     }
+    // Each member's source of segments, read from the top: the outline's
+    // scanner, or the member's runs on held rows, ordered by row. All runs of
+    // a member are black, so their order within a row does not change what
+    // they paint.
+    struct Run {
+        int y;
+        Segment segment;
+    };
+    struct Member {
+        std::optional<NQPolygon::RowScanner> scanner;
+        int firstRow = 0, lastRow = 0, firstColumn = 0, lastColumn = 0;
+        std::vector<Run> runs;
+        std::size_t nextRun = 0;
+    };
     std::vector<Member> members(outlines.size());
     for (std::size_t m = 0; m < outlines.size(); ++m) {
         const NQPolygon& outline = outlines[m];
