@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 #include <utility>
 
 #include "docmodel/NQZone.h"
@@ -106,10 +107,24 @@ std::string NQMZone::getZoneListStr() const {
 // ---- outlines ----------------------------------------------------------------------------
 
 NQPolygon NQMZone::calPolygon(const NQZone* zone) {
+    // The tags that shape the outline, found in one pass over the zone's few
+    // tags: names of other lengths are passed over without a comparison.
+    const std::string* polygon = nullptr;
+    const std::string* radians = nullptr;
+    const std::string* degrees = nullptr;
+    for (const auto& tag : zone->nqGetTags().nqGetTags()) {
+        const std::string_view name = tag.first;
+        if (name == "polygon")
+            polygon = &tag.second;
+        else if (name == "orientation")
+            radians = &tag.second;
+        else if (name == "orientationD")
+            degrees = &tag.second;
+    }
     std::vector<int> xs, ys;
     xs.reserve(4);
     ys.reserve(4);
-    if (const std::string* polygon = zone->nqGetTags().findTag("polygon")) {
+    if (polygon != nullptr) {
         const std::vector<long long> numbers = splitNumbers(*polygon);
         for (std::size_t k = 0; k + 1 < numbers.size(); k += 2) {
             xs.push_back(clampCoordinate(numbers[k]));
@@ -127,10 +142,9 @@ NQPolygon NQMZone::calPolygon(const NQZone* zone) {
     const long long y0 = zone->nqGetZoneOrigin().y;
     const long long w = zone->nqGetZoneWidth();
     const long long h = zone->nqGetZoneHeight();
-    if (zone->nqIsTagSet("orientation") || zone->nqIsTagSet("orientationD")) {
-        double theta = zone->nqIsTagSet("orientation")
-                           ? std::atof(zone->nqGetTag("orientation").c_str())
-                           : std::atof(zone->nqGetTag("orientationD").c_str()) * 0.0174532925;
+    if (radians != nullptr || degrees != nullptr) {
+        double theta = radians != nullptr ? std::atof(radians->c_str())
+                                          : std::atof(degrees->c_str()) * 0.0174532925;
         // "nan" and "inf" read as numbers; an angle that is none leaves the zone unturned.
         if (!std::isfinite(theta))
             theta = 0.0;
